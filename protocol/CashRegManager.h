@@ -1,0 +1,68 @@
+#pragma once
+
+// The link to one VX-37 printer: frames and checksum, reset and wake-up, text conversion
+// to the printer's bytes, and the confirmed command exchange.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "protocol/Checksum.h"
+#include "protocol/Frame.h"
+#include "serial/SerialManager.h"
+
+namespace tallix {
+
+// The inherited SerialManager side only lists ports; all line traffic goes through serCom.
+class CashRegManager : public SerialManager {
+public:
+    CashRegManager();
+    ~CashRegManager() override;
+
+    // A port text that begins with "/" is a device node and is opened directly; any other
+    // text selects the first RS-232 port whose name begins with it. 8N1 at boudRate.
+    bool Open(const std::string& port, int boudRate);
+    void Close();
+    bool InitializeCR(int logicalID, const uint8_t charMap[256], uint64_t codePage);
+    uint64_t string_codepage() const { return string_codepage_; }
+    void setString_codepage(uint64_t codePage) { string_codepage_ = codePage; }
+
+    // count fill bytes (1 to 1024) in one write; SendFF() sends five.
+    void SendFF(int count);
+    void SendFF();
+    // Reads and discards until the line has been silent for 0.01 s.
+    void ClearReadBuf();
+    // Five fill bytes, DC3 DC3 DC3, 0.02 s pause, five fill bytes. False when nothing
+    // could be written.
+    bool Reset();
+    // One wake-up exchange (up to three requests on checksum mismatches).
+    bool WakeUPExchange(WakeUpAnswer& answer);
+    // Reset, then up to 201 wake-up exchanges.
+    bool WakeUP(WakeUpAnswer& answer);
+    // The confirmed command exchange. True when the command counts as executed.
+    bool WritePacket(const uint8_t* text, int length, bool checkSequence);
+    bool WritePacket(const uint8_t* text, int length);
+
+    // text (UTF-8) to printer bytes through the code page and ECR_CHARMAP; at most 254
+    // bytes and at most destinationLen; writes no terminator.
+    void MacToChill(const std::string& text, uint8_t* destination, int destinationLen) const;
+    static bool ChopField(int index, const uint8_t* source, int sourceLength,
+                          uint8_t* destination, int destinationLength);
+
+    static uint16_t CalculateCrC(const uint8_t* bytes, int length) {
+        return tallix::CalculateCrC(bytes, length);
+    }
+    static uint8_t HIBYTE(uint16_t value) { return tallix::HIBYTE(value); }
+    static uint8_t LOBYTE(uint16_t value) { return tallix::LOBYTE(value); }
+
+    int logicalID() const { return logical_ID; }
+
+private:
+    int32_t logical_ID = 0;
+    std::unique_ptr<SerialManager> serCom;
+    uint8_t RequireNop = 1;
+    uint8_t ECR_CHARMAP[256] = {};
+    uint64_t string_codepage_ = 0;
+};
+
+}  // namespace tallix

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tallix {
+
+// Control bytes of the printer's link.
+constexpr uint8_t kLF = 0x0A;    // first byte of every frame
+constexpr uint8_t kCR = 0x0D;    // last byte of a frame's text, covered by the checksum
+constexpr uint8_t kACK = 0x06;   // frame received / wake-up answer received
+constexpr uint8_t kDC1 = 0x11;   // wake-up request, twice
+constexpr uint8_t kDC3 = 0x13;   // link reset, three times
+constexpr uint8_t kFill = 0xFF;  // fill byte around frames
+
+// Room for the printer's serial number in a wake-up answer (not terminated when full).
+constexpr int kSerialNumberLength = 10;
+
+// What a wake-up answer carries: answer field 0 and answer field 1.
+struct WakeUpAnswer {
+    char serialNumber[kSerialNumberLength] = {};
+    int32_t sequence = 0;
+};
+
+// The request frame for a command text of n bytes: LF, text, CR, then the checksum of
+// text and CR, high byte first. Always n + 4 bytes.
+std::vector<uint8_t> BuildRequestFrame(const uint8_t* text, int length);
+
+// The answer's field 1 as the sequence counter: optional leading white space and sign,
+// decimal digits up to the first other character; no digits gives 0; the value keeps its
+// low 32 bits.
+int32_t SequenceFromText(const char* text);
+
+}  // namespace tallix

@@ -1,0 +1,144 @@
+#pragma once
+
+// The one gateway to a serial line: opening and configuring it, a reading thread that
+// fills a 1024-byte receive buffer, timed reads, writes, the modem-control lines; and the
+// list of the machine's serial ports, hot-plug notices and a modem-line watcher.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+struct udev;
+struct udev_monitor;
+
+namespace tallix {
+
+// Told of port arrivals and removals and of modem-line changes. Both messages are optional:
+// a delegate answers only those whose responds... call says true.
+class SerialManagerDelegate {
+public:
+    virtual ~SerialManagerDelegate() = default;
+    virtual bool respondsToPortAdded() const { return false; }
+    // name: kernel name of the port (ttyUSB0); added: true on arrival, false on removal.
+    virtual void port(const std::string& /*name*/, bool /*added*/) {}
+    virtual bool respondsToControlFlagsChanged() const { return false; }
+    // bits: the TIOCM_ bits as TIOCMGET gives them.
+    virtual void controlFlagsChanged(int /*bits*/) {}
+};
+
+class SerialManager {
+public:
+    static constexpr int kReadBufferSize = 1024;
+    static constexpr int kMaxPorts = 64;
+
+    SerialManager();
+    virtual ~SerialManager();
+    SerialManager(const SerialManager&) = delete;
+    SerialManager& operator=(const SerialManager&) = delete;
+
+    // --- Port and line settings ---
+
+    // Opens path read-write, sets the character format (data bits 7 gives CS7, else CS8;
+    // parity 0 none, 1 odd, other even; stop bits > 1 gives two), a raw 8-bit transparent
+    // line and the speed, takes an exclusive lock on the port and starts the reading
+    // thread. Returns the descriptor, or -1 (also when another port object holds the port).
+    int open(const std::string& path, int baudrate, int bits, int parity, int stopbits);
+    // Stops the reading thread and closes the line. Safe to call when nothing is open.
+    void close();
+    int fileDescriptor() const { return inputfd.load(); }
+    // Any speed, standard or not. True when the line accepted it.
+    bool setSpeed(int64_t speed);
+    // Empties the receive buffer; bytes still in the driver stay there.
+    void clear();
+    void setRTS(bool on);
+    void setDTR(bool on);
+    // The modem-control bits; 0 when no line is open.
+    int getTermios();
+
+    // --- Reading and writing ---
+
+    // Takes up to maxLength bytes from the receive buffer, waiting at most timeout seconds
+    // in all; stops after the first byte equal to stopChar (-1 for none). Returns the count.
+    int read(uint8_t* dst, int maxLength, int stopChar, double timeout);
+    int read(uint8_t* dst, int maxLength, double timeout);
+    // One byte 0..255, or -1 when none came within timeout seconds.
+    int readByte(double timeout);
+    // Bytes up to a line feed (512 at most) as text with control characters trimmed from
+    // both ends; nothing when no byte came.
+    std::optional<std::string> readLine(double timeout);
+    // Writes all bytes, continuing after partial writes and EINTR/EAGAIN; stops at any
+    // other error. Returns the count written.
+    int write(const uint8_t* src, int length);
+    int writeString(const std::string& text);
+    int writeCString(const char* text);
+
+    // --- Port discovery ---
+
+    // Lists the ports of a kind ("IOSerialStream", "IOModemSerialStream",
+    // "IORS232SerialStream"), at most 64, replacing the previous list. Returns the count.
+    int findPorts(const std::string& serialType);
+    int findPorts();
+    int findModems();
+    int findRS232Ports();
+    // Name (ttyUSB0) and device node (/dev/ttyUSB0) of port i of the last discovery, or
+    // nothing when i is outside it.
+    std::optional<std::string> streamAtIndex(int index) const;
+    std::optional<std::string> pathAtIndex(int index) const;
+    int numberOfPorts() const { return numberOfPorts_; }
+
+    // --- Delegate, hot-plug notices and the modem-line watcher ---
+
+    void setDelegate(SerialManagerDelegate* delegate);
+    SerialManagerDelegate* delegate() const { return delegate_.load(); }
+    void startNotification();
+    void stopNotification();
+    // While notices are on: the descriptor to watch for readability (for example with a
+    // QSocketNotifier), and the call that delivers what arrived to the delegate on the
+    // calling thread. -1 when notices are off.
+    int notificationDescriptor() const;
+    void dispatchNotifications();
+
+private:
+    void readThread();
+    void termiosThread();
+    void stopReadThread();
+    void portsChanged(bool added);
+    void portAdded(const std::string& name, bool added);
+    void controlFlagsChanged(int bits);
+
+    std::mutex termioLock;
+    std::condition_variable arrival_;  // every arrival (and the end of the thread) wakes it
+    std::atomic<int> inputfd{-1};
+    std::atomic<bool> threadRunning{false};
+    std::thread readThread_;
+    int wakeFd_ = -1;  // eventfd that close() signals to end the reading thread
+
+    uint8_t readBuffer[kReadBufferSize] = {};
+    int readLen = 0;  // guarded by termioLock
+
+    std::string stream[kMaxPorts];
+    std::string path[kMaxPorts];
+    int numberOfPorts_ = 0;
+
+    std::atomic<SerialManagerDelegate*> delegate_{nullptr};
+    std::atomic<int> termiosBits{-1};
+    std::atomic<bool> useTermiosThread{false};
+    std::thread watcher_;
+    std::mutex watcherMutex_;
+    std::condition_variable watcherWake_;
+    bool needsNotification = false;
+    udev* udev_ = nullptr;
+    udev_monitor* monitor_ = nullptr;
+};
+
+// Logging hooks of the line: tags "RT" (received), "RTIMEOUT" (a read timed out, with the
+// bytes taken so far), "W" (written), "WS" (a string written). They do nothing unless a
+// line trace is on.
+void LOGDATA(const char* tag, const uint8_t* bytes, int count, int flag);
+void LOG(const char* tag, const std::string& text);
+
+}  // namespace tallix
