@@ -1,0 +1,71 @@
+#include "config/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tallix {
+
+bool Exists(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ErrnoText(int error) {
+    char buffer[256] = {};
+    // GNU strerror_r returns the text, which may or may not be in buffer.
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+bool CreateFolderChain(const std::string& path, std::string* errorText) {
+    if (path.empty()) {
+        if (errorText != nullptr) {
+            *errorText = "empty folder path";
+        }
+        return false;
+    }
+    // Make each prefix that ends before a "/", then the whole path.
+    for (size_t pos = 1; pos <= path.size(); ++pos) {
+        if (pos != path.size() && path[pos] != '/') {
+            continue;
+        }
+        const std::string prefix = path.substr(0, pos);
+        if (prefix.back() == '/') {
+            continue;
+        }
+        if (::mkdir(prefix.c_str(), 0777) == 0) {
+            continue;
+        }
+        const int error = errno;
+        if (error == EEXIST && IsDirectory(prefix)) {
+            continue;
+        }
+        if (errorText != nullptr) {
+            *errorText = prefix + ": " + ErrnoText(error == EEXIST ? ENOTDIR : error);
+        }
+        return false;
+    }
+    return true;
+}
+
+bool CreateEmptyFile(const std::string& path, std::string* errorText) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errorText != nullptr) {
+            *errorText = path + ": " + ErrnoText(errno);
+        }
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
+}  // namespace tallix

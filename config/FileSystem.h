@@ -1,0 +1,27 @@
+#pragma once
+
+// The few file-system services the program needs, on POSIX calls.
+
+#include <string>
+
+namespace tallix {
+
+// Something exists at path (symbolic links followed).
+bool Exists(const std::string& path);
+
+// A folder exists at path (symbolic links followed).
+bool IsDirectory(const std::string& path);
+
+// Creates the folder and every missing folder above it (mode 0777 before the umask). True
+// when the folder exists afterwards; otherwise errorText (when given) says which folder
+// could not be made and why.
+bool CreateFolderChain(const std::string& path, std::string* errorText = nullptr);
+
+// Creates an empty regular file, mode 0666 before the umask; fails when anything exists at
+// path already. errorText (when given) says why it failed.
+bool CreateEmptyFile(const std::string& path, std::string* errorText = nullptr);
+
+// The text of an errno value, e.g. "Permission denied".
+std::string ErrnoText(int error);
+
+}  // namespace tallix

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "config/FileSystem.h"
+#include "config/Numbers.h"
+#include "config/Paths.h"
+
+namespace tallix {
+namespace {
+
+// Sets $HOME for one test and puts the old value back.
+class HomeOverride {
+  public:
+    explicit HomeOverride(const char* value) {
+        const char* old = std::getenv("HOME");
+        hadOld_ = old != nullptr;
+        if (hadOld_) {
+            old_ = old;
+        }
+        if (value != nullptr) {
+            setenv("HOME", value, 1);
+        } else {
+            unsetenv("HOME");
+        }
+    }
+    ~HomeOverride() {
+        if (hadOld_) {
+            setenv("HOME", old_.c_str(), 1);
+        } else {
+            unsetenv("HOME");
+        }
+    }
+    HomeOverride(const HomeOverride&) = delete;
+    HomeOverride& operator=(const HomeOverride&) = delete;
+
+  private:
+    bool hadOld_ = false;
+    std::string old_;
+};
+
+TEST(StandardizePath, TildeIsHome) {
+    HomeOverride home("/home/kasa");
+    EXPECT_EQ(StandardizePath("~"), "/home/kasa");
+    EXPECT_EQ(StandardizePath("~/"), "/home/kasa");
+    EXPECT_EQ(StandardizePath("~/jobs/in.txt"), "/home/kasa/jobs/in.txt");
+    EXPECT_EQ(StandardizePath("~//jobs/./in.txt/"), "/home/kasa/jobs/in.txt");
+    // Only a leading tilde is special.
+    EXPECT_EQ(StandardizePath("jobs/~/in.txt"), "jobs/~/in.txt");
+    EXPECT_EQ(StandardizePath("~no-such-user-here/x"), "~no-such-user-here/x");
+}
+
+TEST(StandardizePath, TildeWithoutHomeVariableUsesPasswordEntry) {
+    HomeOverride home(nullptr);
+    const std::string expanded = StandardizePath("~/x");
+    EXPECT_NE(expanded, "~/x");
+    EXPECT_EQ(expanded.front(), '/');
+    EXPECT_EQ(expanded.substr(expanded.size() - 2), "/x");
+}
+
+TEST(StandardizePath, DropsEmptyAndDotComponentsAndTrailingSlash) {
+    EXPECT_EQ(StandardizePath(""), "");
+    EXPECT_EQ(StandardizePath("/"), "/");
+    EXPECT_EQ(StandardizePath("//"), "/");
+    EXPECT_EQ(StandardizePath("/tmp//a/./b/"), "/tmp/a/b");
+    EXPECT_EQ(StandardizePath("./out.txt"), "out.txt");
+    EXPECT_EQ(StandardizePath("a/./b//c/"), "a/b/c");
+    EXPECT_EQ(StandardizePath("out.txt"), "out.txt");
+}
+
+TEST(StandardizePath, DotDotResolvedOnlyInAbsolutePaths) {
+    EXPECT_EQ(StandardizePath("/a/b/../c"), "/a/c");
+    EXPECT_EQ(StandardizePath("/a/b/../../c"), "/c");
+    EXPECT_EQ(StandardizePath("/../../c"), "/c");
+    EXPECT_EQ(StandardizePath("/a/.."), "/");
+    EXPECT_EQ(StandardizePath("../a/../b"), "../a/../b");
+}
+
+TEST(ParentFolder, FolderPartOfPath) {
+    EXPECT_EQ(ParentFolder("/tmp/a/out.txt"), "/tmp/a");
+    EXPECT_EQ(ParentFolder("a/out.txt"), "a");
+    EXPECT_EQ(ParentFolder("/out.txt"), "/");
+    EXPECT_EQ(ParentFolder("out.txt"), "");
+    EXPECT_EQ(ParentFolder("/tmp/a/"), "/tmp");
+    EXPECT_EQ(ParentFolder("/"), "/");
+    EXPECT_EQ(JoinPath("/tmp", "x"), "/tmp/x");
+    EXPECT_EQ(JoinPath("/", "x"), "/x");
+    EXPECT_EQ(JoinPath("", "x"), "x");
+}
+
+TEST(ParseLeadingInt, LeadingNumberOfText) {
+    EXPECT_EQ(ParseLeadingInt("9600"), 9600);
+    EXPECT_EQ(ParseLeadingInt("  \t-12abc"), -12);
+    EXPECT_EQ(ParseLeadingInt("+7"), 7);
+    EXPECT_EQ(ParseLeadingInt("19200 baud"), 19200);
+    EXPECT_EQ(ParseLeadingInt("3.9"), 3);
+    EXPECT_EQ(ParseLeadingInt(""), 0);
+    EXPECT_EQ(ParseLeadingInt("abc"), 0);
+    EXPECT_EQ(ParseLeadingInt("-"), 0);
+    EXPECT_EQ(ParseLeadingInt("- 5"), 0);
+    EXPECT_EQ(ParseLeadingInt("0x1F"), 0);
+    EXPECT_EQ(ParseLeadingInt("\xC2\xA0"
+                              "5"),
+              0);  // no-break space is not a blank
+}
+
+TEST(ParseLeadingInt, SaturatesAtThirtyTwoBitLimits) {
+    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
+    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
+    EXPECT_EQ(ParseLeadingInt("2147483647"), kMax);
+    EXPECT_EQ(ParseLeadingInt("2147483648"), kMax);
+    EXPECT_EQ(ParseLeadingInt("-2147483648"), kMin);
+    EXPECT_EQ(ParseLeadingInt("-2147483649"), kMin);
+    EXPECT_EQ(ParseLeadingInt("99999999999999999999999999"), kMax);
+    EXPECT_EQ(ParseLeadingInt("-99999999999999999999999999"), kMin);
+}
+
+class FileSystemTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/tallix-fs-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        root_ = pattern;
+    }
+    void TearDown() override {
+        const std::string command = "rm -rf '" + root_ + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+    }
+    std::string root_;
+};
+
+TEST_F(FileSystemTest, CreatesFolderChainAndReportsBlockedOne) {
+    const std::string deep = root_ + "/a/b/c";
+    EXPECT_TRUE(CreateFolderChain(deep));
+    EXPECT_TRUE(IsDirectory(deep));
+    EXPECT_TRUE(CreateFolderChain(deep + "/"));  // existing chain is fine
+
+    ASSERT_TRUE(CreateEmptyFile(root_ + "/plain"));
+    std::string error;
+    EXPECT_FALSE(CreateFolderChain(root_ + "/plain/sub", &error));
+    EXPECT_NE(error.find(root_ + "/plain"), std::string::npos) << error;
+    EXPECT_NE(error.find("Not a directory"), std::string::npos) << error;
+}
+
+TEST_F(FileSystemTest, CreatesEmptyFileWithMode0666BeforeUmaskOnlyOnce) {
+    const mode_t old = umask(0);
+    const std::string path = root_ + "/empty";
+    const bool created = CreateEmptyFile(path);
+    umask(old);
+    ASSERT_TRUE(created);
+    struct stat info {};
+    ASSERT_EQ(stat(path.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_mode & 07777, 0666U);
+    EXPECT_EQ(info.st_size, 0);
+    EXPECT_TRUE(Exists(path));
+    EXPECT_FALSE(IsDirectory(path));
+
+    std::string error;
+    EXPECT_FALSE(CreateEmptyFile(path, &error));
+    EXPECT_NE(error.find("File exists"), std::string::npos) << error;
+    EXPECT_FALSE(Exists(root_ + "/missing"));
+    EXPECT_FALSE(Exists(""));
+}
+
+}  // namespace
+}  // namespace tallix
