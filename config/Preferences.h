@@ -61,7 +61,7 @@ enum class FolderFailureLog { Silent, Log };
 
 // The preferences file at one path (the real location unless a test names another).
 class Preferences {
-public:
+  public:
     Preferences();
     explicit Preferences(std::string path);
 
@@ -95,7 +95,7 @@ public:
     // written, when there is no document or no DefaultKey child, or when the write failed.
     bool setDefault(const std::string& key) const;
 
-private:
+  private:
     std::string path_;
 };
 
@@ -136,8 +136,7 @@ std::string FirstDefaultKeyBelowRoot(const pugi::xml_document& document);
 // Entry lookups: in each Devices child of the root, the first Device whose attribute equals
 // the text matches; a match in a later Devices element replaces one from an earlier
 // element. An empty text matches an empty or missing attribute.
-std::optional<DeviceEntry> FindEntryByKey(const pugi::xml_document& document,
-                                          std::string_view key);
+std::optional<DeviceEntry> FindEntryByKey(const pugi::xml_document& document, std::string_view key);
 std::optional<DeviceEntry> FindEntryBySerialNumber(const pugi::xml_document& document,
                                                    std::string_view serialNumber);
 
