@@ -1,0 +1,108 @@
+#include "protocol/CashRegManager.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "protocol/TextConversion.h"
+#include "protocol/Timing.h"
+
+namespace tallix {
+
+CashRegManager::CashRegManager() = default;
+
+CashRegManager::~CashRegManager() {
+    Close();
+}
+
+bool CashRegManager::Open(const std::string& port, int boudRate) {
+    // A link object is opened once; a second Open must not leave the first line open.
+    Close();
+    serCom = std::make_unique<SerialManager>();
+    // Requests on a closed port change nothing: the lines keep the state opening gives them.
+    serCom->setDTR(true);
+    serCom->setRTS(false);
+
+    std::string devicePath;
+    if (!port.empty() && port.front() == '/') {
+        devicePath = port;
+    } else {
+        const int count = serCom->findRS232Ports();
+        for (int i = 0; i < count; ++i) {
+            const std::optional<std::string> name = serCom->streamAtIndex(i);
+            if (name && name->starts_with(port)) {
+                devicePath = serCom->pathAtIndex(i).value_or(std::string());
+                break;
+            }
+        }
+        if (devicePath.empty()) {
+            return false;
+        }
+    }
+    return serCom->open(devicePath, boudRate, 8, 0, 1) != -1;
+}
+
+void CashRegManager::Close() {
+    if (serCom) {
+        serCom->close();
+        serCom.reset();
+    }
+}
+
+bool CashRegManager::InitializeCR(int logicalID, const uint8_t charMap[256], uint64_t codePage) {
+    logical_ID = logicalID;
+    if (charMap != nullptr) {
+        std::memcpy(ECR_CHARMAP, charMap, sizeof ECR_CHARMAP);
+    }
+    string_codepage_ = codePage;
+    return true;
+}
+
+void CashRegManager::MacToChill(const std::string& text, uint8_t* destination,
+                                int destinationLen) const {
+    tallix::MacToChill(text, string_codepage_, ECR_CHARMAP, destination, destinationLen);
+}
+
+bool CashRegManager::ChopField(int index, const uint8_t* source, int sourceLength,
+                               uint8_t* destination, int destinationLength) {
+    return tallix::ChopField(index, source, sourceLength, destination, destinationLength);
+}
+
+void CashRegManager::SendFF(int count) {
+    if (!serCom) {
+        return;
+    }
+    count = std::clamp(count, 1, kMaxFillRun);
+    const std::vector<uint8_t> fill(static_cast<std::size_t>(count), kFill);
+    serCom->write(fill.data(), count);
+}
+
+void CashRegManager::SendFF() {
+    SendFF(kFillRun);
+}
+
+void CashRegManager::ClearReadBuf() {
+    if (!serCom) {
+        return;
+    }
+    while (serCom->readByte(kDrainTimeout) != -1) {
+    }
+}
+
+bool CashRegManager::Reset() {
+    if (!serCom) {
+        return false;
+    }
+    SendFF();
+    const uint8_t dc3[kResetDC3Count] = {kDC3, kDC3, kDC3};
+    if (serCom->write(dc3, kResetDC3Count) <= 0) {
+        return false;
+    }
+    std::this_thread::sleep_for(std::chrono::duration<double>(kResetPause));
+    SendFF();
+    return true;
+}
+
+}  // namespace tallix

@@ -1,0 +1,34 @@
+#pragma once
+
+// Counts and time-outs of the printer's link. Every exchange waits out these values, so
+// they fix the least time one exchange can take; the benchmark computes its floor from them.
+
+namespace tallix {
+
+// Line-level steps.
+constexpr int kFillRun = 5;             // fill bytes of one SendFF()
+constexpr int kMaxFillRun = 1024;       // largest run SendFF(count) writes
+constexpr double kDrainTimeout = 0.01;  // ClearReadBuf: silence that ends the drain
+constexpr double kResetPause = 0.02;    // Reset: pause after DC3 DC3 DC3
+constexpr int kResetDC3Count = 3;
+
+// The wake-up exchange.
+constexpr double kAnswerByteTimeout = 0.02;  // every read of the answer frame
+constexpr int kWakeUpRequests = 3;           // requests in one exchange (checksum mismatches)
+constexpr int kLineFeedReads = 10;           // reads that may pass before the answer's LF
+constexpr int kAnswerTextReads = 254;        // reads for the answer text, CR included
+constexpr int kWakeUpExchanges = 201;        // WakeUP: one exchange and 200 repetitions
+constexpr int kSerialFieldLength = 10;       // answer field 0 kept
+constexpr int kSequenceFieldLength = 20;     // answer field 1 kept
+
+// The command exchange.
+constexpr double kAckTimeout = 0.1;  // wait for the ACK after each frame
+constexpr int kFrameAttempts = 100;  // frames sent at most without an ACK
+
+// Least time one wake-up with reset waits: the reset pause, then one drain.
+constexpr double kWakeUpFloor = kResetPause + kDrainTimeout;
+// Least time one successful command exchange waits: the first wake-up, the drain before
+// the frame, the closing wake-up.
+constexpr double kCommandExchangeFloor = kWakeUpFloor + kDrainTimeout + kWakeUpFloor;
+
+}  // namespace tallix
