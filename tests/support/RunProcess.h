@@ -1,0 +1,37 @@
+#pragma once
+
+#include <chrono>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tallix::test {
+
+struct RunOptions {
+    // Environment changes for the child: a value sets the variable, nullopt removes it.
+    std::map<std::string, std::optional<std::string>> env;
+    bool captureStdout = false;
+    bool captureStderr = false;
+    // Working folder of the child; empty keeps the caller's.
+    std::string workingDir;
+    // Text given on standard input; without it the child's input is /dev/null.
+    std::optional<std::string> stdinText;
+    // The child is killed (SIGKILL) when it runs longer.
+    std::chrono::milliseconds timeout = std::chrono::seconds(120);
+};
+
+struct ProcessResult {
+    // Exit status; 128 + signal number when a signal ended it; -1 when it could not start.
+    int exitCode = -1;
+    bool timedOut = false;
+    std::string out;  // captured standard output (when asked for)
+    std::string err;  // captured standard error (when asked for)
+};
+
+// Runs program (a path, or a name looked up in PATH) with args (without argv[0]) and waits
+// for it to end.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const RunOptions& options = {});
+
+}  // namespace tallix::test
