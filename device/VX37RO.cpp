@@ -1,0 +1,178 @@
+#include "device/VX37RO.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "device/CharacterMap.h"
+#include "device/CommandText.h"
+#include "device/SerialNumberText.h"
+#include "protocol/CashRegManager.h"
+#include "protocol/TextConversion.h"
+
+namespace tallix {
+
+namespace {
+
+constexpr std::size_t kMaxItemNameCharacters = 130;
+constexpr int kNameArea = 200;              // the converted name before it is cut
+constexpr std::size_t kNameOnPrinter = 20;  // bytes of the name the printer gets
+
+// Characters of a UTF-8 text: every byte that does not continue a sequence starts one.
+std::size_t CharacterCount(std::string_view utf8) {
+    return static_cast<std::size_t>(std::count_if(utf8.begin(), utf8.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0U) != 0x80U;
+    }));
+}
+
+// The bytes of a zero-filled area up to its first zero byte.
+std::string_view UpToZero(const std::vector<uint8_t>& area, std::size_t limit) {
+    const auto end = std::find(
+        area.begin(), area.begin() + static_cast<std::ptrdiff_t>(std::min(limit, area.size())),
+        uint8_t{0});
+    return {reinterpret_cast<const char*>(area.data()),
+            static_cast<std::size_t>(end - area.begin())};
+}
+
+}  // namespace
+
+VX37RO::VX37RO() : cashRegMan(std::make_unique<CashRegManager>()) {}
+
+VX37RO::~VX37RO() = default;
+
+bool VX37RO::Open(const std::string& port, int boudRate) {
+    return cashRegMan->Open(port, boudRate);
+}
+
+void VX37RO::Close() {
+    cashRegMan->Close();
+}
+
+bool VX37RO::Initialize(int logicalID) {
+    return cashRegMan->InitializeCR(logicalID, VX37ROCharacterMap().data(), kEncodingWindows1250);
+}
+
+void VX37RO::SetCodePage(uint64_t codePage) {
+    cashRegMan->setString_codepage(codePage);
+}
+
+namespace {
+
+bool Send(CashRegManager& link, const std::optional<std::string>& text, bool checkSequence) {
+    if (!text) {
+        return false;
+    }
+    return link.WritePacket(reinterpret_cast<const uint8_t*>(text->data()),
+                            static_cast<int>(text->size()), checkSequence);
+}
+
+}  // namespace
+
+bool VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
+                           int stockGroup, int vatGroup) {
+    if (CharacterCount(item) > kMaxItemNameCharacters) {
+        return false;
+    }
+    std::vector<uint8_t> name(kNameArea, 0);
+    cashRegMan->MacToChill(item, name.data(), kNameArea);
+    const std::optional<std::string> text = CommandText()
+                                                .text("L;;")
+                                                .text(UpToZero(name, kNameOnPrinter))
+                                                .text(";")
+                                                .fixed(singlePrice, 2)
+                                                .text(";")
+                                                .fixed(quantity, 3)
+                                                .text(";")
+                                                .integer(shtand)
+                                                .text(";")
+                                                .integer(stockGroup)
+                                                .text(";")
+                                                .integer(vatGroup)
+                                                .text(";0;0;")
+                                                .finish();
+    return Send(*cashRegMan, text, true);
+}
+
+bool VX37RO::Sell_Payment(int paymentType, double amount) {
+    CommandText text;
+    text.text("E;").integer(paymentType).text(";");
+    if (amount != 0.0) {
+        text.fixed(amount, 2);
+    }
+    text.text(";;;;");
+    return Send(*cashRegMan, text.finish(), true);
+}
+
+bool VX37RO::Sell_PrintText(const std::string& row1, const std::string& row2,
+                            const std::string& row3, const std::string& row4,
+                            const std::string& row5) {
+    CommandText text;
+    text.text("X;");
+    for (const std::string* row : {&row1, &row2, &row3, &row4, &row5}) {
+        const std::size_t length = CharacterCount(*row);
+        std::vector<uint8_t> area(length + 1, 0);
+        cashRegMan->MacToChill(*row, area.data(), static_cast<int>(length));
+        text.text(UpToZero(area, length)).text(";");
+    }
+    // The free-text command's area is sized to its rows; no 199-byte limit applies to it.
+    return Send(*cashRegMan, text.finish(std::string::npos), true);
+}
+
+bool VX37RO::Sell_Percent(int kind, double percent) {
+    if (kind != 0 && kind != 1) {
+        return false;
+    }
+    return Send(
+        *cashRegMan,
+        CommandText().text("C;").integer(kind).text(";").fixed(percent, 2).text(";;;;").finish(),
+        true);
+}
+
+bool VX37RO::Sell_PrintBarcode(int /*type*/, const std::string& /*data*/) {
+    return false;
+}
+
+bool VX37RO::Report_FiscalDay() {
+    return Send(*cashRegMan, std::string("A;;;Z;"), false);
+}
+
+bool VX37RO::Report_NonFiscalDay() {
+    return Send(*cashRegMan, std::string("A;;;X;"), false);
+}
+
+bool VX37RO::Oxel_GetSerial(std::string& serial) {
+    WakeUpAnswer answer;
+    if (!cashRegMan->WakeUP(answer)) {
+        return false;
+    }
+    serial = SerialNumberText(answer.serialNumber);
+    return true;
+}
+
+bool VX37RO::Other_Beep() {
+    return false;
+}
+
+bool VX37RO::Other_ServiceMoneyTransfer(int direction, double amount) {
+    if (direction != 0 && direction != 1) {
+        return false;
+    }
+    return Send(*cashRegMan,
+                CommandText()
+                    .text("I;")
+                    .integer(direction)
+                    .text(";")
+                    .fixed(amount, 2)
+                    .text(";;;;")
+                    .finish(),
+                true);
+}
+
+bool VX37RO::Other_PrintDubliate() {
+    return Send(*cashRegMan, std::string("E;2;;;;;"), true);
+}
+
+}  // namespace tallix
