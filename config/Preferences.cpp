@@ -1,0 +1,124 @@
+// The preferences file on disk: location, preparation, reading and atomic replacement.
+
+#include "config/Preferences.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "config/AtomicFile.h"
+#include "config/FileSystem.h"
+#include "config/Paths.h"
+
+namespace tallix {
+namespace {
+
+constexpr const char* kLocation = "~/Library/Preferences/com.veltra.tallix.xml";
+
+// The one line this system logs: to the system log and to standard error.
+void LogFolderFailure(const std::string& reason) {
+    const std::string line = "Failed making folder: " + reason;
+    ::syslog(LOG_ERR, "%s", line.c_str());
+    std::fprintf(stderr, "%s\n", line.c_str());
+}
+
+// The whole content of a regular file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    bytes.clear();
+    char buffer[8192];
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            ::close(fd);
+            return false;
+        }
+        if (count == 0) {
+            break;
+        }
+        bytes.append(buffer, static_cast<size_t>(count));
+    }
+    ::close(fd);
+    return true;
+}
+
+}  // namespace
+
+std::string PreferencesPath() {
+    return StandardizePath(kLocation);
+}
+
+Preferences::Preferences() : path_(PreferencesPath()) {}
+
+Preferences::Preferences(std::string path) : path_(std::move(path)) {}
+
+Preparation Preferences::prepare(FolderFailureLog log) const {
+    if (Exists(path_)) {
+        return Preparation::Present;
+    }
+    const std::string folder = ParentFolder(path_);
+    if (!folder.empty() && !IsDirectory(folder)) {
+        std::string reason;
+        if (!CreateFolderChain(folder, &reason)) {
+            if (log == FolderFailureLog::Log) {
+                LogFolderFailure(reason);
+            }
+            return Preparation::CreationFailed;
+        }
+    }
+    return CreateEmptyFile(path_) ? Preparation::CreatedEmpty : Preparation::CreationFailed;
+}
+
+PreferencesDocument Preferences::read() const {
+    std::string bytes;
+    if (!ReadWholeFile(path_, bytes)) {
+        return nullptr;
+    }
+    return Parse(bytes);
+}
+
+bool Preferences::write(const pugi::xml_document& document) const {
+    return WriteFileAtomically(path_, Serialize(document));
+}
+
+PreferencesDocument Preferences::writeStartUpDocument() const {
+    PreferencesDocument document = StartUpDocument();
+    write(*document);
+    return document;
+}
+
+bool Preferences::storeEntry(const DeviceEntry& entry) const {
+    prepare(FolderFailureLog::Log);
+    PreferencesDocument document = read();
+    if (!document) {
+        document = NewEntryDocument();
+    }
+    StoreEntry(*document, entry);
+    return write(*document);
+}
+
+bool Preferences::setDefault(const std::string& key) const {
+    prepare(FolderFailureLog::Silent);
+    PreferencesDocument document = read();
+    if (!document || !SetDefaultKey(*document, key)) {
+        return false;
+    }
+    return write(*document);
+}
+
+}  // namespace tallix
