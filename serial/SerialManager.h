@@ -5,6 +5,7 @@
 // list of the machine's serial ports, hot-plug notices and a modem-line watcher.
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -20,7 +21,7 @@ namespace tallix {
 // Told of port arrivals and removals and of modem-line changes. Both messages are optional:
 // a delegate answers only those whose responds... call says true.
 class SerialManagerDelegate {
-public:
+  public:
     virtual ~SerialManagerDelegate() = default;
     virtual bool respondsToPortAdded() const { return false; }
     // name: kernel name of the port (ttyUSB0); added: true on arrival, false on removal.
@@ -31,7 +32,7 @@ public:
 };
 
 class SerialManager {
-public:
+  public:
     static constexpr int kReadBufferSize = 1024;
     static constexpr int kMaxPorts = 64;
 
@@ -92,6 +93,9 @@ public:
 
     // --- Delegate, hot-plug notices and the modem-line watcher ---
 
+    // With a delegate: starts the watcher when it answers controlFlagsChanged, and the
+    // notices when it answers port (the ports already present are told at once, as
+    // arrivals). nullptr stops both; the watcher has ended when this returns.
     void setDelegate(SerialManagerDelegate* delegate);
     SerialManagerDelegate* delegate() const { return delegate_.load(); }
     void startNotification();
@@ -102,20 +106,25 @@ public:
     int notificationDescriptor() const;
     void dispatchNotifications();
 
-private:
-    void readThread();
+  private:
+    void readThread(int fd);
     void termiosThread();
     void stopReadThread();
-    void portsChanged(bool added);
+    void stopWatcher();
     void portAdded(const std::string& name, bool added);
     void controlFlagsChanged(int bits);
+    bool waitForRoom(int fd, std::chrono::steady_clock::time_point deadline);
 
-    std::mutex termioLock;
+    mutable std::mutex termioLock;
     std::condition_variable arrival_;  // every arrival (and the end of the thread) wakes it
     std::atomic<int> inputfd{-1};
     std::atomic<bool> threadRunning{false};
+    std::atomic<bool> stopReading_{false};
+    std::atomic<int64_t> lineSpeed_{0};  // speed set at open or by setSpeed, for write stalls
     std::thread readThread_;
-    int wakeFd_ = -1;  // eventfd that close() signals to end the reading thread
+    // eventfd, made once per object: close() and a consumer making room in a full buffer
+    // signal it to wake the reading thread.
+    int wakeFd_ = -1;
 
     uint8_t readBuffer[kReadBufferSize] = {};
     int readLen = 0;  // guarded by termioLock

@@ -1,0 +1,89 @@
+#include "serial/LineSetup.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <array>
+#include <utility>
+
+#include "serial/Termios2Speed.h"
+
+namespace tallix {
+
+void MakeLineSettings(termios& settings, int bits, int parity, int stopbits) {
+    settings.c_cflag &= ~(CSIZE | CSTOPB | PARENB | PARODD | CMSPAR | CRTSCTS);
+    settings.c_cflag |= (bits == 7 ? CS7 : CS8);
+    if (parity != 0) {
+        settings.c_cflag |= PARENB;
+        if (parity == 1) {
+            settings.c_cflag |= PARODD;
+        }
+    }
+    if (stopbits > 1) {
+        settings.c_cflag |= CSTOPB;
+    }
+    settings.c_cflag |= CLOCAL | CREAD;
+
+    // DC1/DC3 are data on this line (the reset sequence sends DC3), so no XON/XOFF.
+    settings.c_iflag &= ~(IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP | INLCR | IGNCR |
+                          ICRNL | IUCLC | IXON | IXOFF | IXANY | IMAXBEL);
+    settings.c_oflag &= ~OPOST;
+    settings.c_lflag &= ~(ICANON | ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOKE | ISIG |
+                          IEXTEN | NOFLSH | TOSTOP);
+    settings.c_cc[VMIN] = 1;
+    settings.c_cc[VTIME] = 0;
+}
+
+bool StandardSpeed(int64_t speed, speed_t& constant) {
+    static constexpr std::array<std::pair<int64_t, speed_t>, 30> kSpeeds{{
+        {50, B50},           {75, B75},           {110, B110},         {134, B134},
+        {150, B150},         {200, B200},         {300, B300},         {600, B600},
+        {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+        {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+        {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+        {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+        {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+        {3500000, B3500000}, {4000000, B4000000},
+    }};
+    for (const auto& [bps, value] : kSpeeds) {
+        if (bps == speed) {
+            constant = value;
+            return true;
+        }
+    }
+    return false;
+}
+
+int openPort(const std::string& path, int speed, int bits, int parity, int stopbits) {
+    // Non-blocking: opening must not wait for a carrier, and writes wait only as long as
+    // write() allows.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    // Another port object, in this process or another, has the line: leave its settings
+    // alone.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+
+    termios settings{};
+    if (tcgetattr(fd, &settings) == 0) {
+        MakeLineSettings(settings, bits, parity, stopbits);
+        speed_t constant = 0;
+        const bool standard = speed > 0 && StandardSpeed(speed, constant);
+        if (standard) {
+            cfsetispeed(&settings, constant);
+            cfsetospeed(&settings, constant);
+        }
+        (void)tcsetattr(fd, TCSANOW, &settings);
+        if (speed > 0 && !standard) {
+            (void)SetLineSpeed(fd, speed);
+        }
+    }
+    return fd;
+}
+
+}  // namespace tallix
