@@ -1,0 +1,163 @@
+#include "batch/DeviceSelection.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "batch/ExitCodes.h"
+#include "tests/config/TempHome.h"
+
+namespace tallix {
+namespace {
+
+using test::ScopedUmask;
+using test::TempHome;
+
+// Three printers, the second one the default, laid out as the set-up window writes them.
+constexpr const char* kThreeEntries =
+    "<Data Version=\"1.0\">\n"
+    "    <DefaultKey>back</DefaultKey>\n"
+    "    <Devices>\n"
+    "        <Device Type=\"VX-37\" Country=\"RO\" Key=\"front\" SerialNumber=\"AA0001\" "
+    "Path=\"ttyUSB0\" Speed=\"9600\" LogicalID=\"1\" />\n"
+    "        <Device Type=\"VX-37\" Country=\"RO\" Key=\"back\" SerialNumber=\"AA0002\" "
+    "Path=\"ttyUSB1\" Speed=\"19200\" LogicalID=\"2\" />\n"
+    "        <Device Type=\"VX-99\" Country=\"RO\" Key=\"office\" SerialNumber=\"AA0003\" "
+    "Path=\"ttyS0\" Speed=\" 38400 baud\" LogicalID=\"+3\" />\n"
+    "    </Devices>\n"
+    "</Data>\n";
+
+class DeviceSelectionTest : public ::testing::Test {
+  protected:
+    TempHome home;
+    Options options = WithPaths();
+
+    static Options WithPaths() {
+        Options o;
+        o.commandFilePath = "/tmp/in.txt";
+        o.resultFilePath = "/tmp/out.txt";
+        return o;
+    }
+};
+
+TEST_F(DeviceSelectionTest, DefaultKeyNamesTheSecondOfThreeEntries) {
+    home.writePreferences(kThreeEntries);
+    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    EXPECT_EQ(options.deviceKey, "back");
+    EXPECT_EQ(options.deviceType, "VX-37");
+    EXPECT_EQ(options.portName, "ttyUSB1");
+    EXPECT_EQ(options.speed, 19200);
+    EXPECT_EQ(options.logicalID, 2);
+}
+
+TEST_F(DeviceSelectionTest, KeyOptionOverridesDefaultKey) {
+    home.writePreferences(kThreeEntries);
+    options.deviceKey = "office";
+    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    EXPECT_EQ(options.deviceKey, "office");
+    EXPECT_EQ(options.deviceType, "VX-99");  // the device stage refuses it later
+    EXPECT_EQ(options.portName, "ttyS0");
+    EXPECT_EQ(options.speed, 38400);  // leading blanks and trailing text
+    EXPECT_EQ(options.logicalID, 3);
+}
+
+TEST_F(DeviceSelectionTest, CommandLineValuesWinOverTheEntry) {
+    home.writePreferences(kThreeEntries);
+    options.portName = "/dev/pts/7";
+    options.logicalIDText = "05";
+    options.logicalID = 5;
+    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    EXPECT_EQ(options.portName, "/dev/pts/7");
+    EXPECT_EQ(options.speed, 19200);  // not given: from the entry
+    EXPECT_EQ(options.logicalID, 5);
+    EXPECT_EQ(options.deviceType, "VX-37");
+
+    Options more = WithPaths();
+    more.deviceType = "VX-37x";
+    more.speedText = "115200";
+    EXPECT_EQ(SelectDevice(more), std::nullopt);
+    EXPECT_EQ(more.deviceType, "VX-37x");
+    EXPECT_EQ(more.speed, 115200);
+    EXPECT_EQ(more.portName, "ttyUSB1");
+    EXPECT_EQ(more.logicalID, 2);
+}
+
+TEST_F(DeviceSelectionTest, DuplicateKeysTakeTheFirstEntry) {
+    home.writePreferences(
+        "<Data><DefaultKey>k</DefaultKey><Devices>"
+        "<Device Key=\"k\" Type=\"VX-37\" Path=\"first\" Speed=\"1\" LogicalID=\"1\"/>"
+        "<Device Key=\"k\" Type=\"VX-37\" Path=\"second\" Speed=\"2\" LogicalID=\"2\"/>"
+        "</Devices></Data>");
+    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    EXPECT_EQ(options.portName, "first");
+    EXPECT_EQ(options.speed, 1);
+}
+
+TEST_F(DeviceSelectionTest, KeyThatNoEntryCarriesCompletesNothing) {
+    home.writePreferences(kThreeEntries);
+    options.deviceKey = "nowhere";
+    options.speedText = "4800";
+    options.speed = 4800;
+    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    EXPECT_EQ(options.deviceType, "");  // not the last entry visited
+    EXPECT_EQ(options.portName, "");
+    EXPECT_EQ(options.speed, 4800);
+    EXPECT_EQ(options.logicalID, 0);
+
+    // Also when there is no Device at all, and with an empty default key.
+    home.writePreferences("<Data><DefaultKey/><Devices/></Data>");
+    Options empty = WithPaths();
+    EXPECT_EQ(SelectDevice(empty), std::nullopt);
+    EXPECT_EQ(empty.deviceType, "");
+    EXPECT_EQ(empty.speed, 0);
+}
+
+TEST_F(DeviceSelectionTest, EmptyDefaultKeySelectsEntryWithoutKey) {
+    home.writePreferences(
+        "<Data><Devices><Device Key=\"x\" Type=\"VX-37\" Path=\"a\"/>"
+        "<Device Type=\"VX-37\" Path=\"b\" Speed=\"9600\"/></Devices></Data>");
+    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    EXPECT_EQ(options.portName, "b");
+    EXPECT_EQ(options.speed, 9600);
+    EXPECT_EQ(options.logicalID, 0);  // missing attribute
+}
+
+TEST_F(DeviceSelectionTest, FirstDefaultKeyInDocumentOrderIsTheKey) {
+    // The batch runner takes the first DefaultKey anywhere below the root.
+    home.writePreferences(
+        "<Data><Devices><Device Key=\"a\" Path=\"pa\"><DefaultKey>b</DefaultKey></Device>"
+        "<Device Key=\"b\" Path=\"pb\"/></Devices><DefaultKey>a</DefaultKey></Data>");
+    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    EXPECT_EQ(options.portName, "pb");
+}
+
+TEST_F(DeviceSelectionTest, MissingFolderChainGetsAnEmptyFileAndEnds21) {
+    ScopedUmask mask(022);
+    EXPECT_EQ(SelectDevice(options), kExitPreferences);
+    struct stat info {};
+    ASSERT_EQ(::stat(home.preferencesFile().c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_size, 0);
+    EXPECT_EQ(info.st_mode & 07777, 0644u);
+    EXPECT_EQ(options.deviceType, "");
+
+    // Every later run ends the same way until entries are stored.
+    EXPECT_EQ(SelectDevice(options), kExitPreferences);
+    EXPECT_EQ(TempHome::ReadFile(home.preferencesFile()), "");
+}
+
+TEST_F(DeviceSelectionTest, UnusableFilesEnd21) {
+    for (const char* bytes : {"", "<Data><Devices>", "\xEF\xBB\xBF", "<!-- nothing -->"}) {
+        home.writePreferences(bytes);
+        Options o = WithPaths();
+        EXPECT_EQ(SelectDevice(o), kExitPreferences) << bytes;
+    }
+    // A folder that cannot be made still ends the run with 21, silently.
+    TempHome blocked;
+    std::ofstream(blocked.path() + "/Library") << "x";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(SelectDevice(options), kExitPreferences);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+}  // namespace
+}  // namespace tallix
