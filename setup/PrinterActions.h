@@ -1,0 +1,64 @@
+#pragma once
+
+// The printer side of the window's two printer actions (reading the serial number, the test
+// report). Each takes the inputs gathered from the controls, creates one device object,
+// talks to the printer, closes and releases it, and returns what the window must show. They
+// never touch the window, so they may run on a worker thread.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "setup/SetupView.h"
+
+namespace tallix {
+
+class VX37RO;
+
+// Creates the device object for one action. Called on the thread that runs the action.
+using DeviceFactory = std::function<std::unique_ptr<VX37RO>()>;
+
+// A plain VX37RO.
+DeviceFactory DefaultDeviceFactory();
+
+struct Alert {
+    AlertStyle style = AlertStyle::Warning;
+    std::string message;
+
+    bool operator==(const Alert&) const = default;
+};
+
+// What a printer action brings back: the serial number read (when reading it succeeded) and
+// the alert to show (when a step failed).
+struct PrinterOutcome {
+    std::optional<std::string> serialNumber;
+    std::optional<Alert> alert;
+};
+
+// The one type the window can talk to.
+inline constexpr const char* kDeviceTypeVX37 = "VX-37";
+// The test report always runs at this speed, whatever the speed box shows.
+inline constexpr int kTestSpeed = 38400;
+
+struct ReadSerialRequest {
+    std::string type;   // cbDevType
+    std::string path;   // cbDevPath
+    int speed = 0;      // cbDevSpeed as an integer
+    int logicalID = 0;  // textLogID as an integer
+};
+
+// Open at the given speed, Initialize, Oxel_GetSerial, Close. Failures give a warning alert;
+// a type other than "VX-37" fails like a port that cannot be opened, and opens nothing.
+PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory);
+
+struct TestRequest {
+    std::string path;   // cbDevPath
+    int logicalID = 0;  // stepLogID
+};
+
+// Open at 38400 baud, Initialize, Oxel_GetSerial, Report_NonFiscalDay, Close. Failures give
+// a critical alert. The device type is not looked at.
+PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory);
+
+}  // namespace tallix

@@ -1,0 +1,73 @@
+#pragma once
+
+// The controller's view of the Qt widgets: thin adapters from the control interfaces to
+// QComboBox, QLineEdit, the stepper and QPushButton.
+
+#include <string>
+#include <vector>
+
+#include "setup/SetupView.h"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace tallix {
+
+class Stepper;
+
+// An editable combo box. Changing the drop-down list never changes the shown text.
+class ComboBoxControl : public ComboControl {
+  public:
+    explicit ComboBoxControl(QComboBox* box) : box_(box) {}
+    std::string text() const override;
+    void setText(const std::string& text) override;
+    void addItems(const std::vector<std::string>& items) override;
+    void removeAllItems() override;
+
+  private:
+    QComboBox* box_;
+};
+
+class LineEditControl : public TextControl {
+  public:
+    explicit LineEditControl(QLineEdit* field) : field_(field) {}
+    std::string text() const override;
+    void setText(const std::string& text) override;
+
+  protected:
+    QLineEdit* field_;
+};
+
+// The logical-ID field: numbers shown are kept inside the stepper's range.
+class LogicalIDControl : public LineEditControl {
+  public:
+    LogicalIDControl(QLineEdit* field, int minimum, int maximum)
+        : LineEditControl(field), minimum_(minimum), maximum_(maximum) {}
+    void setIntValue(int value) override;
+
+  private:
+    int minimum_;
+    int maximum_;
+};
+
+class StepperAdapter : public StepperControl {
+  public:
+    explicit StepperAdapter(Stepper* stepper) : stepper_(stepper) {}
+    int intValue() const override;
+    void setIntValue(int value) override;
+
+  private:
+    Stepper* stepper_;
+};
+
+class PushButtonControl : public ButtonControl {
+  public:
+    explicit PushButtonControl(QPushButton* button) : button_(button) {}
+    void setShown(bool shown) override;
+
+  private:
+    QPushButton* button_;
+};
+
+}  // namespace tallix

@@ -1,0 +1,360 @@
+#include "setup/SetupWindow.h"
+
+#include <QComboBox>
+#include <QCompleter>
+#include <QEvent>
+#include <QFormLayout>
+#include <QFutureWatcher>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+#include <utility>
+
+#include "config/Numbers.h"
+#include "setup/PortWatcher.h"
+#include "setup/Stepper.h"
+
+// The icon is compiled into this static library; its resources need an explicit start.
+static void InitSetupResources() {
+    Q_INIT_RESOURCE(setup_icons);
+}
+
+namespace tallix {
+
+namespace {
+
+const char* const kWindowTitle = "Tallix set-up";
+
+QComboBox* MakeCombo(QWidget* parent, const char* name) {
+    auto* box = new QComboBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    box->setEditable(true);
+    // Typed text is a value, not a new list item.
+    box->setInsertPolicy(QComboBox::NoInsert);
+    box->completer()->setCaseSensitivity(Qt::CaseSensitive);
+    box->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    box->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    box->setMinimumContentsLength(16);
+    return box;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text,
+                        const QString& tip) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setToolTip(tip);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+SetupWindow::SetupWindow() : SetupWindow(Options{}) {}
+
+SetupWindow::SetupWindow(Options options, QWidget* parent)
+    : QWidget(parent),
+      controls_(new QWidget(this)),
+      cbDevType_(MakeCombo(controls_, "cbDevType")),
+      cbDevCountry_(MakeCombo(controls_, "cbDevCountry")),
+      cbDevPath_(MakeCombo(controls_, "cbDevPath")),
+      cbDevSpeed_(MakeCombo(controls_, "cbDevSpeed")),
+      cbDevSN_(MakeCombo(controls_, "cbDevSN")),
+      keyField_(new QLineEdit(controls_)),
+      textLogID_(new QLineEdit(controls_)),
+      stepLogID_(new Stepper(controls_)),
+      btAddDevice_(MakeButton(controls_, "btAddDevice", tr("&Add Device"),
+                              tr("Store these settings as the device entry of this serial "
+                                 "number"))),
+      btSetDefault_(MakeButton(controls_, "btSetDefault", tr("Set &Default"),
+                               tr("Store the entry and make its key the one that batch runs "
+                                  "use when they name none"))),
+      btRefreshSN_(MakeButton(controls_, "btRefreshSN", tr("&Read Serial"),
+                              tr("Ask the printer for its serial number"))),
+      btRefreshPath_(MakeButton(controls_, "btRefreshPath", tr("Re&fresh Ports"),
+                                tr("List the serial ports of this computer anew"))),
+      btTest_(MakeButton(controls_, "btTest", tr("&Test"),
+                         tr("Print the non-fiscal day report at 38400 baud"))),
+      status_(new QLabel(this)),
+      busyBar_(new QProgressBar(this)),
+      typeControl_(cbDevType_),
+      countryControl_(cbDevCountry_),
+      pathControl_(cbDevPath_),
+      speedControl_(cbDevSpeed_),
+      serialControl_(cbDevSN_),
+      keyControl_(keyField_),
+      logicalIDControl_(textLogID_, kLogicalIDMin, kLogicalIDMax),
+      stepperControl_(stepLogID_),
+      testControl_(btTest_),
+      options_(std::move(options)) {
+    InitSetupResources();
+    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/tallix-setup/tallix-setup.png")));
+
+    keyField_->setObjectName(QStringLiteral("keyField"));
+    textLogID_->setObjectName(QStringLiteral("textLogID"));
+    stepLogID_->setObjectName(QStringLiteral("stepLogID"));
+    status_->setObjectName(QStringLiteral("status"));
+    busyBar_->setObjectName(QStringLiteral("busyBar"));
+
+    cbDevType_->addItem(QString::fromLatin1(kDeviceTypeVX37));
+    cbDevCountry_->addItem(QStringLiteral("RO"));
+    for (const int speed : {9600, 1200, 2400, 4800, 19200, 38400, 57600, 115200}) {
+        cbDevSpeed_->addItem(QString::number(speed));
+    }
+    cbDevSpeed_->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,7}")), cbDevSpeed_));
+    cbDevPath_->lineEdit()->setPlaceholderText(tr("for example ttyUSB0"));
+    cbDevSN_->lineEdit()->setPlaceholderText(tr("read it or type it"));
+    keyField_->setPlaceholderText(tr("for example shop-1"));
+
+    stepLogID_->setRange(kLogicalIDMin, kLogicalIDMax);
+    stepLogID_->setValue(1);
+    textLogID_->setText(QString::number(stepLogID_->value()));
+    textLogID_->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9]{0,2}")), textLogID_));
+    textLogID_->setMaxLength(2);
+    textLogID_->setFixedWidth(textLogID_->fontMetrics().horizontalAdvance(QStringLiteral("000")) +
+                              16);
+    textLogID_->setToolTip(tr("Logical ID of the printer, 0 to 99 (Up and Down step it)"));
+    textLogID_->installEventFilter(this);
+    stepLogID_->setFixedHeight(textLogID_->sizeHint().height());
+    keyField_->setToolTip(tr("The name by which batch runs choose this device"));
+
+    btTest_->hide();  // shown by the start when the preferences file has a default key
+
+    busyBar_->setRange(0, 0);  // no known length: the bar runs to and fro
+    busyBar_->setTextVisible(false);
+    busyBar_->setMaximumWidth(140);
+    busyBar_->hide();
+
+    buildLayout();
+    controller_ = std::make_unique<TallixMacAppDelegate>(*this, this, options_.deviceFactory,
+                                                         options_.portLister);
+    connectActions();
+    printerThread_.setMaxThreadCount(1);
+}
+
+SetupWindow::~SetupWindow() = default;
+
+void SetupWindow::buildLayout() {
+    auto* printerBox = new QGroupBox(tr("Printer"), controls_);
+    auto* printerForm = new QFormLayout(printerBox);
+    printerForm->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+
+    auto* typeLabel = new QLabel(tr("Device t&ype:"), printerBox);
+    typeLabel->setBuddy(cbDevType_);
+    printerForm->addRow(typeLabel, cbDevType_);
+
+    auto* countryLabel = new QLabel(tr("&Country:"), printerBox);
+    countryLabel->setBuddy(cbDevCountry_);
+    printerForm->addRow(countryLabel, cbDevCountry_);
+
+    auto* pathLabel = new QLabel(tr("&Port:"), printerBox);
+    pathLabel->setBuddy(cbDevPath_);
+    auto* pathRow = new QHBoxLayout;
+    pathRow->addWidget(cbDevPath_, 1);
+    pathRow->addWidget(btRefreshPath_);
+    printerForm->addRow(pathLabel, pathRow);
+
+    auto* speedLabel = new QLabel(tr("&Speed (baud):"), printerBox);
+    speedLabel->setBuddy(cbDevSpeed_);
+    printerForm->addRow(speedLabel, cbDevSpeed_);
+
+    auto* logicalIDLabel = new QLabel(tr("&Logical ID:"), printerBox);
+    logicalIDLabel->setBuddy(textLogID_);
+    auto* logicalIDRow = new QHBoxLayout;
+    logicalIDRow->setSpacing(2);
+    logicalIDRow->addWidget(textLogID_);
+    logicalIDRow->addWidget(stepLogID_);
+    logicalIDRow->addStretch(1);
+    printerForm->addRow(logicalIDLabel, logicalIDRow);
+
+    auto* entryBox = new QGroupBox(tr("Device entry"), controls_);
+    auto* entryForm = new QFormLayout(entryBox);
+    entryForm->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+
+    auto* serialLabel = new QLabel(tr("Serial &number:"), entryBox);
+    serialLabel->setBuddy(cbDevSN_);
+    auto* serialRow = new QHBoxLayout;
+    serialRow->addWidget(cbDevSN_, 1);
+    serialRow->addWidget(btRefreshSN_);
+    entryForm->addRow(serialLabel, serialRow);
+
+    auto* keyLabel = new QLabel(tr("&Key:"), entryBox);
+    keyLabel->setBuddy(keyField_);
+    entryForm->addRow(keyLabel, keyField_);
+
+    // Both side buttons as wide as the wider one, so the two boxes line up.
+    const int sideWidth =
+        std::max(btRefreshPath_->sizeHint().width(), btRefreshSN_->sizeHint().width());
+    btRefreshPath_->setMinimumWidth(sideWidth);
+    btRefreshSN_->setMinimumWidth(sideWidth);
+    // Labels of both groups in one column width.
+    const int labelWidth = std::max({typeLabel->sizeHint().width(), speedLabel->sizeHint().width(),
+                                     serialLabel->sizeHint().width()});
+    for (QLabel* label :
+         {typeLabel, countryLabel, pathLabel, speedLabel, logicalIDLabel, serialLabel, keyLabel}) {
+        label->setMinimumWidth(labelWidth);
+    }
+
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(btTest_);
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(btSetDefault_);
+    buttonRow->addWidget(btAddDevice_);
+
+    auto* controlsLayout = new QVBoxLayout(controls_);
+    controlsLayout->setContentsMargins(0, 0, 0, 0);
+    controlsLayout->addWidget(printerBox);
+    controlsLayout->addWidget(entryBox);
+    controlsLayout->addSpacing(4);
+    controlsLayout->addLayout(buttonRow);
+
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(status_, 1);
+    statusRow->addWidget(busyBar_);
+    // Keeps its height when empty, so the window does not jump when a message appears.
+    status_->setMinimumHeight(busyBar_->sizeHint().height());
+
+    auto* mainLayout = new QVBoxLayout(this);
+    mainLayout->addWidget(controls_);
+    mainLayout->addLayout(statusRow);
+    setMinimumWidth(460);
+
+    setTabOrder(cbDevType_, cbDevCountry_);
+    setTabOrder(cbDevCountry_, cbDevPath_);
+    setTabOrder(cbDevPath_, btRefreshPath_);
+    setTabOrder(btRefreshPath_, cbDevSpeed_);
+    setTabOrder(cbDevSpeed_, textLogID_);
+    setTabOrder(textLogID_, cbDevSN_);
+    setTabOrder(cbDevSN_, btRefreshSN_);
+    setTabOrder(btRefreshSN_, keyField_);
+    setTabOrder(keyField_, btTest_);
+    setTabOrder(btTest_, btSetDefault_);
+    setTabOrder(btSetDefault_, btAddDevice_);
+}
+
+void SetupWindow::connectActions() {
+    TallixMacAppDelegate* c = controller_.get();
+    connect(cbDevType_, &QComboBox::activated, this, [c] { c->selectedDevice(); });
+    connect(cbDevCountry_, &QComboBox::activated, this, [c] { c->selectedCountry(); });
+    connect(cbDevPath_, &QComboBox::activated, this, [c] { c->selectedPath(); });
+    connect(cbDevSpeed_, &QComboBox::activated, this, [c] { c->selectedSpeed(); });
+    connect(cbDevSN_, &QComboBox::activated, this, [c] { c->selectedSN(); });
+    connect(btRefreshPath_, &QPushButton::clicked, this, [c] { c->pressedRefreshPath(); });
+    connect(btRefreshSN_, &QPushButton::clicked, this, [c] { c->pressedRefreshSN(); });
+    connect(btAddDevice_, &QPushButton::clicked, this, [c] { c->pressedAddDevice(); });
+    connect(btSetDefault_, &QPushButton::clicked, this, [c] { c->pressedSetDefault(); });
+    connect(btTest_, &QPushButton::clicked, this, [c] { c->pressedTest(); });
+
+    // The field and the stepper show one number.
+    connect(stepLogID_, &Stepper::valueChanged, this, [this](int value) {
+        if (ParseLeadingInt(textLogID_->text().toStdString()) != value ||
+            textLogID_->text().isEmpty()) {
+            textLogID_->setText(QString::number(value));
+        }
+    });
+    connect(textLogID_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.isEmpty()) {
+            return;  // being typed; the stepper keeps its value until a number is there
+        }
+        const QSignalBlocker blocker(stepLogID_);
+        stepLogID_->setValue(ParseLeadingInt(text.toStdString()));
+    });
+    connect(textLogID_, &QLineEdit::editingFinished, this, [this] {
+        if (textLogID_->text().isEmpty()) {
+            textLogID_->setText(QString::number(stepLogID_->value()));
+        }
+    });
+}
+
+bool SetupWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == textLogID_ && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Up) {
+            stepLogID_->stepUp();
+            return true;
+        }
+        if (key->key() == Qt::Key_Down) {
+            stepLogID_->stepDown();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void SetupWindow::start() {
+    controller_->applicationDidFinishLaunching();
+    if (options_.watchPorts && portWatcher_ == nullptr) {
+        portWatcher_ = new PortWatcher(this);
+        if (portWatcher_->start()) {
+            connect(portWatcher_, &PortWatcher::portsChanged, this,
+                    [this] { controller_->portsChanged(); });
+        } else {
+            delete portWatcher_;
+            portWatcher_ = nullptr;
+        }
+    }
+}
+
+bool SetupWindow::watchingPorts() const {
+    return portWatcher_ != nullptr && portWatcher_->watching();
+}
+
+void SetupWindow::showAlert(AlertStyle style, const std::string& message) {
+    if (alertHook_) {
+        alertHook_(style, message);
+        return;
+    }
+    QMessageBox box(this);
+    box.setIcon(style == AlertStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning);
+    box.setWindowTitle(QString::fromLatin1(kWindowTitle));
+    box.setText(QString::fromStdString(message));
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+void SetupWindow::setBusy(bool busy, const QString& text) {
+    busy_ = busy;
+    if (busy) {
+        focusBeforeBusy_ = focusWidget();
+        controls_->setEnabled(false);
+        setCursor(Qt::BusyCursor);
+        status_->setText(text);
+        busyBar_->show();
+    } else {
+        busyBar_->hide();
+        status_->clear();
+        unsetCursor();
+        controls_->setEnabled(true);
+        if (focusBeforeBusy_ != nullptr && focusBeforeBusy_->isVisible()) {
+            focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
+        }
+        focusBeforeBusy_ = nullptr;
+    }
+}
+
+void SetupWindow::run(const std::string& busyText, Work work, Done done) {
+    setBusy(true, QString::fromStdString(busyText));
+    auto* watcher = new QFutureWatcher<PrinterOutcome>(this);
+    connect(watcher, &QFutureWatcher<PrinterOutcome>::finished, this,
+            [this, watcher, done = std::move(done)] {
+                const PrinterOutcome outcome = watcher->result();
+                watcher->deleteLater();
+                setBusy(false);
+                done(outcome);
+            });
+    watcher->setFuture(QtConcurrent::run(&printerThread_, std::move(work)));
+}
+
+}  // namespace tallix

@@ -1,0 +1,120 @@
+#pragma once
+
+// The set-up window: the controls that TallixMacAppDelegate drives, laid out as a small
+// desktop form. Printer actions run on a worker thread while the window shows a busy bar
+// and keeps repainting; their outcome comes back on the main thread.
+
+#include <QThreadPool>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "setup/ActionRunner.h"
+#include "setup/PrinterActions.h"
+#include "setup/QtControls.h"
+#include "setup/SetupView.h"
+#include "setup/TallixMacAppDelegate.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+namespace tallix {
+
+class PortWatcher;
+class Stepper;
+
+class SetupWindow : public QWidget, public SetupView, public ActionRunner {
+    Q_OBJECT
+
+  public:
+    static constexpr int kLogicalIDMin = 0;
+    static constexpr int kLogicalIDMax = 99;  // two digits go to the printer
+
+    struct Options {
+        DeviceFactory deviceFactory = DefaultDeviceFactory();
+        PortLister portLister = ListRS232Ports;
+        bool watchPorts = true;  // follow hot-plug notices when the machine gives them
+    };
+
+    // Shows instead of the message box; for tests.
+    using AlertHook = std::function<void(AlertStyle style, const std::string& message)>;
+
+    SetupWindow();
+    explicit SetupWindow(Options options, QWidget* parent = nullptr);
+    ~SetupWindow() override;
+
+    // Fills the controls from the preferences file and starts following the ports.
+    void start();
+
+    void setAlertHook(AlertHook hook) { alertHook_ = std::move(hook); }
+    bool busy() const { return busy_; }
+    bool watchingPorts() const;
+    TallixMacAppDelegate& controller() { return *controller_; }
+
+    // SetupView
+    ComboControl& cbDevType() override { return typeControl_; }
+    ComboControl& cbDevCountry() override { return countryControl_; }
+    ComboControl& cbDevPath() override { return pathControl_; }
+    ComboControl& cbDevSpeed() override { return speedControl_; }
+    ComboControl& cbDevSN() override { return serialControl_; }
+    TextControl& keyField() override { return keyControl_; }
+    TextControl& textLogID() override { return logicalIDControl_; }
+    StepperControl& stepLogID() override { return stepperControl_; }
+    ButtonControl& btTest() override { return testControl_; }
+    void showAlert(AlertStyle style, const std::string& message) override;
+
+    // ActionRunner: work on the window's worker thread, done back here.
+    void run(const std::string& busyText, Work work, Done done) override;
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void buildLayout();
+    void connectActions();
+    void setBusy(bool busy, const QString& text = {});
+
+    // Declared first: built before the adapters that point at them.
+    QWidget* controls_;
+    QComboBox* cbDevType_;
+    QComboBox* cbDevCountry_;
+    QComboBox* cbDevPath_;
+    QComboBox* cbDevSpeed_;
+    QComboBox* cbDevSN_;
+    QLineEdit* keyField_;
+    QLineEdit* textLogID_;
+    Stepper* stepLogID_;
+    QPushButton* btAddDevice_;
+    QPushButton* btSetDefault_;
+    QPushButton* btRefreshSN_;
+    QPushButton* btRefreshPath_;
+    QPushButton* btTest_;
+    QLabel* status_;
+    QProgressBar* busyBar_;
+
+    ComboBoxControl typeControl_;
+    ComboBoxControl countryControl_;
+    ComboBoxControl pathControl_;
+    ComboBoxControl speedControl_;
+    ComboBoxControl serialControl_;
+    LineEditControl keyControl_;
+    LogicalIDControl logicalIDControl_;
+    StepperAdapter stepperControl_;
+    PushButtonControl testControl_;
+
+    Options options_;
+    AlertHook alertHook_;
+    bool busy_ = false;
+    QWidget* focusBeforeBusy_ = nullptr;
+    PortWatcher* portWatcher_ = nullptr;
+    std::unique_ptr<TallixMacAppDelegate> controller_;
+    // Last member: its destructor waits for a printer action still running, before the
+    // rest of the window goes away.
+    QThreadPool printerThread_;
+};
+
+}  // namespace tallix

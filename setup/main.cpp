@@ -1,0 +1,44 @@
+// tallix-setup: the set-up window. `tallix` without arguments starts it.
+
+#include <QApplication>
+#include <QPixmap>
+#include <QStringList>
+#include <QTimer>
+#include <clocale>
+#include <cstdio>
+
+#include "setup/SetupWindow.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // QApplication takes the locale from the environment; numbers stay in the C form.
+    std::setlocale(LC_NUMERIC, "C");
+    QApplication::setApplicationName(QStringLiteral("tallix-setup"));
+    QApplication::setDesktopFileName(QStringLiteral("tallix-setup"));
+
+    // --screenshot FILE: show the window as it starts, save a picture of it, quit. For the
+    // documentation. Any other argument (such as a "-psn…" that `tallix` passes on) is
+    // ignored.
+    QString screenshot;
+    const QStringList arguments = QApplication::arguments();
+    const auto at = arguments.indexOf(QStringLiteral("--screenshot"));
+    if (at >= 0 && at + 1 < arguments.size()) {
+        screenshot = arguments.at(at + 1);
+    }
+
+    tallix::SetupWindow window;
+    window.start();
+    window.show();
+
+    if (!screenshot.isEmpty()) {
+        QTimer::singleShot(200, &window, [&window, screenshot] {
+            const bool saved = window.grab().save(screenshot, "PNG");
+            if (!saved) {
+                std::fprintf(stderr, "tallix-setup: cannot save %s\n",
+                             screenshot.toLocal8Bit().constData());
+            }
+            QApplication::exit(saved ? 0 : 1);
+        });
+    }
+    return QApplication::exec();
+}
