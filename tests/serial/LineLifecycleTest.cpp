@@ -1,0 +1,189 @@
+// Opening, closing, hang-up and exclusive use of a line.
+
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "serial/SerialManager.h"
+#include "serial/Termios2Speed.h"
+#include "tests/serial/PtyPair.h"
+
+namespace tallix {
+namespace {
+
+using test::PtyPair;
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST(LineLifecycle, ClosedLineDoesNothing) {
+    SerialManager port;
+    EXPECT_EQ(port.fileDescriptor(), -1);
+    port.setRTS(true);
+    port.setDTR(false);
+    EXPECT_EQ(port.getTermios(), 0);
+    EXPECT_FALSE(port.setSpeed(9600));
+    EXPECT_EQ(port.write(reinterpret_cast<const uint8_t*>("x"), 1), 0);
+    EXPECT_EQ(port.readByte(0.01), -1);
+    port.close();
+    port.clear();
+    EXPECT_EQ(port.open("/nonexistent/tty", 9600, 8, 0, 1), -1);
+    EXPECT_EQ(port.fileDescriptor(), -1);
+}
+
+TEST(LineLifecycle, CloseEndsTheReadingThreadWhileNoDataComes) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    SerialManager port;
+    const int fd = port.open(pty.path(), 9600, 8, 0, 1);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(port.fileDescriptor(), fd);
+    port.close();  // returns only once the thread has ended
+    EXPECT_EQ(port.fileDescriptor(), -1);
+
+    // The same object opens again, with a fresh, empty buffer and a new thread.
+    ASSERT_GE(port.open(pty.path(), 9600, 8, 0, 1), 0);
+    ASSERT_TRUE(pty.send("z"));
+    EXPECT_EQ(port.readByte(5), 'z');
+}
+
+TEST(LineLifecycle, SecondOpenOnAnOpenObjectIsRefused) {
+    PtyPair pty;
+    PtyPair other;
+    ASSERT_TRUE(pty.ok() && other.ok());
+    SerialManager port;
+    const int fd = port.open(pty.path(), 9600, 8, 0, 1);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(port.open(other.path(), 9600, 8, 0, 1), -1);
+    EXPECT_EQ(port.fileDescriptor(), fd) << "the open line stays in use";
+    ASSERT_TRUE(pty.send("q"));
+    EXPECT_EQ(port.readByte(5), 'q');
+}
+
+TEST(LineLifecycle, HangUpOfTheOtherEndEndsTheReadingThread) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    SerialManager port;
+    ASSERT_GE(port.open(pty.path(), 9600, 8, 0, 1), 0);
+    ASSERT_TRUE(pty.send("a"));
+    ASSERT_EQ(port.readByte(5), 'a');
+    pty.closeMaster();
+
+    // A thread that kept polling a hung-up line would spin; reads just time out.
+    const double before = CpuSeconds();
+    EXPECT_EQ(port.readByte(0.5), -1);
+    EXPECT_LT(CpuSeconds() - before, 0.05);
+    EXPECT_LT(port.write(reinterpret_cast<const uint8_t*>("abc"), 3), 3);
+    port.close();
+    EXPECT_EQ(port.fileDescriptor(), -1);
+}
+
+TEST(LineLifecycle, NonStandardSpeeds) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    SerialManager port;
+    const int fd = port.open(pty.path(), 250000, 8, 0, 1);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(GetLineSpeed(fd), 250000);
+    EXPECT_TRUE(port.setSpeed(31250));
+    EXPECT_EQ(GetLineSpeed(fd), 31250);
+    EXPECT_TRUE(port.setSpeed(19200));
+    EXPECT_EQ(GetLineSpeed(fd), 19200);
+    EXPECT_FALSE(port.setSpeed(0));
+    EXPECT_FALSE(port.setSpeed(-5));
+}
+
+TEST(ExclusiveLine, TwoObjectsCannotHoldOnePort) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    SerialManager first;
+    SerialManager second;
+    ASSERT_GE(first.open(pty.path(), 9600, 8, 0, 1), 0);
+    EXPECT_EQ(second.open(pty.path(), 9600, 8, 0, 1), -1);
+    EXPECT_EQ(second.fileDescriptor(), -1);
+    first.close();
+    EXPECT_GE(second.open(pty.path(), 9600, 8, 0, 1), 0);
+}
+
+// The child only makes system calls between fork and _exit.
+TEST(ExclusiveLine, TwoProcessesCannotHoldOnePort) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    int toParent[2];
+    int toChild[2];
+    ASSERT_EQ(pipe(toParent), 0);
+    ASSERT_EQ(pipe(toChild), 0);
+
+    // Another process holds the port: this one cannot open it.
+    const pid_t holder = fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        const int fd = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const char held = (fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0) ? 'y' : 'n';
+        (void)!::write(toParent[1], &held, 1);
+        char done = 0;
+        (void)!::read(toChild[0], &done, 1);
+        _exit(0);
+    }
+    char held = 0;
+    ASSERT_EQ(::read(toParent[0], &held, 1), 1);
+    ASSERT_EQ(held, 'y');
+    SerialManager port;
+    EXPECT_EQ(port.open(pty.path(), 9600, 8, 0, 1), -1);
+    const char done = 'x';
+    ASSERT_EQ(::write(toChild[1], &done, 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(holder, &status, 0), holder);
+
+    // This process holds it: another cannot take it.
+    ASSERT_GE(port.open(pty.path(), 9600, 8, 0, 1), 0);
+    const pid_t taker = fork();
+    ASSERT_GE(taker, 0);
+    if (taker == 0) {
+        const int fd = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        _exit(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK ? 0 : 1);
+    }
+    ASSERT_EQ(waitpid(taker, &status, 0), taker);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) {
+        ::close(fd);
+    }
+}
+
+class WatchingDelegate : public SerialManagerDelegate {
+  public:
+    bool respondsToControlFlagsChanged() const override { return true; }
+    void controlFlagsChanged(int) override { ++changes; }
+    std::atomic<int> changes{0};
+};
+
+TEST(ModemLineWatcher, StartsAndStopsWithTheDelegate) {
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    WatchingDelegate delegate;
+    SerialManager port;
+    port.setDelegate(&delegate);
+    EXPECT_EQ(port.delegate(), &delegate);
+    EXPECT_EQ(port.notificationDescriptor(), -1) << "this delegate does not want port notices";
+    port.setDelegate(&delegate);  // a second install starts no second watcher
+    ASSERT_GE(port.open(pty.path(), 9600, 8, 0, 1), 0);
+    // A pseudo-terminal has no modem lines to report; the watcher must still share the line
+    // with the reading thread and the caller.
+    ASSERT_TRUE(pty.send("m"));
+    EXPECT_EQ(port.readByte(5), 'm');
+    port.setDelegate(nullptr);  // joins the watcher, from its 0.25 s pause
+    EXPECT_EQ(port.delegate(), nullptr);
+    port.setDelegate(&delegate);  // and it starts again; the destructor stops it
+}
+
+}  // namespace
+}  // namespace tallix

@@ -1,0 +1,106 @@
+#pragma once
+
+// A pseudo-terminal for the line tests: the test plays the far end on the master side and
+// hands the slave's path to SerialManager.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tallix::test {
+
+class PtyPair {
+  public:
+    PtyPair() {
+        int slave = -1;
+        char name[128] = {};
+        if (openpty(&master_, &slave, name, nullptr, nullptr) == 0) {
+            // Only the port object keeps the slave open, as with a real device node.
+            ::close(slave);
+            path_ = name;
+        }
+    }
+    ~PtyPair() { closeMaster(); }
+    PtyPair(const PtyPair&) = delete;
+    PtyPair& operator=(const PtyPair&) = delete;
+
+    bool ok() const { return master_ >= 0 && !path_.empty(); }
+    const std::string& path() const { return path_; }
+    int master() const { return master_; }
+    void closeMaster() {
+        if (master_ >= 0) {
+            ::close(master_);
+            master_ = -1;
+        }
+    }
+
+    // The far end sends bytes; true when all went out.
+    bool send(const std::vector<uint8_t>& bytes) const {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) {
+                return false;
+            }
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    bool send(const std::string& text) const {
+        return send(std::vector<uint8_t>(text.begin(), text.end()));
+    }
+
+    // The far end receives until it has count bytes or seconds have passed.
+    std::vector<uint8_t> receive(size_t count, double seconds = 5.0) const {
+        std::vector<uint8_t> bytes;
+        const auto deadline = std::chrono::steady_clock::now() +
+                              std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(seconds));
+        uint8_t chunk[4096];
+        while (bytes.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                break;
+            }
+            pollfd in{master_, POLLIN, 0};
+            if (poll(&in, 1, static_cast<int>(left.count())) <= 0) {
+                break;
+            }
+            const ssize_t n = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
+            if (n <= 0) {
+                break;
+            }
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+        return bytes;
+    }
+
+  private:
+    int master_ = -1;
+    std::string path_;
+};
+
+// Waits for a condition, looking every millisecond, until the deadline. True when it held.
+inline bool WaitFor(const std::function<bool()>& condition, double seconds = 5.0) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                              std::chrono::duration<double>(seconds));
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace tallix::test
