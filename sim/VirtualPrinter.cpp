@@ -1,0 +1,210 @@
+#include "sim/VirtualPrinter.h"
+
+#include <cstdio>
+#include <utility>
+
+#include "protocol/Checksum.h"
+#include "protocol/Frame.h"
+#include "sim/JournalLine.h"
+
+namespace tallix {
+
+namespace {
+
+// Noise before an answer: anything but LF.
+constexpr uint8_t kNoiseByte = 0x3F;
+
+int32_t Next(int32_t sequence) {
+    return static_cast<int32_t>(static_cast<uint32_t>(sequence) + 1U);
+}
+
+}  // namespace
+
+VirtualPrinter::VirtualPrinter(PrinterSettings settings, FaultSettings faults, LineSink journalSink,
+                               FiscalPrinter::PaperSink paper, FiscalPrinter::Clock clock)
+    : settings_(std::move(settings)),
+      faults_(faults),
+      journal_(std::move(journalSink)),
+      clock_(clock),
+      fiscal_(settings_.serial, std::move(paper), clock),
+      sequence_(settings_.sequence) {
+    journal(JournalLine(time(), "start")
+                .add("serial", settings_.serial)
+                .add("logical_id", static_cast<int64_t>(settings_.logicalId))
+                .add("sequence", sequence_)
+                .str());
+}
+
+double VirtualPrinter::time() const {
+    return clock_ ? clock_() : 0.0;
+}
+
+void VirtualPrinter::journal(const std::string& line) {
+    if (journal_) {
+        journal_(line);
+    }
+}
+
+std::string VirtualPrinter::WakeUpId(int logicalId) {
+    char id[16];
+    std::snprintf(id, sizeof id, "%.2d", logicalId);
+    return std::string(id, 2);
+}
+
+std::vector<uint8_t> VirtualPrinter::AnswerFrame(const std::string& serial, int32_t sequence) {
+    const std::string text = serial + ";" + std::to_string(sequence) + ";\r";
+    std::vector<uint8_t> frame;
+    frame.reserve(text.size() + 3);
+    frame.push_back(kLF);
+    frame.insert(frame.end(), text.begin(), text.end());
+    const uint16_t crc =
+        CalculateCrC(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
+    frame.push_back(HIBYTE(crc));
+    frame.push_back(LOBYTE(crc));
+    return frame;
+}
+
+std::vector<Reply> VirtualPrinter::feed(const uint8_t* bytes, std::size_t count) {
+    std::vector<Reply> replies;
+    std::vector<LinkEvent> events;
+    for (std::size_t i = 0; i < count && !hungUp_; ++i) {
+        parser_.feed(bytes[i], events);
+        for (const auto& event : events) {
+            handle(event, replies);
+        }
+        events.clear();
+    }
+    return replies;
+}
+
+void VirtualPrinter::flush() {
+    std::vector<LinkEvent> events;
+    parser_.flush(events);
+    std::vector<Reply> ignored;
+    for (const auto& event : events) {
+        handle(event, ignored);
+    }
+}
+
+void VirtualPrinter::stop(const std::string& why) {
+    flush();
+    journal(JournalLine(time(), "stop")
+                .add("reason", why)
+                .add("commands", commands_)
+                .add("sequence", sequence_)
+                .str());
+}
+
+void VirtualPrinter::handle(const LinkEvent& event, std::vector<Reply>& replies) {
+    switch (event.kind) {
+        case LinkEvent::Kind::Reset:
+            journal(JournalLine(time(), "reset").str());
+            return;
+        case LinkEvent::Kind::WakeUp:
+            wakeUp(event, replies);
+            return;
+        case LinkEvent::Kind::Frame:
+            frame(event, replies);
+            return;
+        case LinkEvent::Kind::Discarded:
+            journal(JournalLine(time(), "discarded")
+                        .add("text", event.text)
+                        .add("reason", event.reason)
+                        .str());
+            return;
+        case LinkEvent::Kind::Noise:
+            journal(JournalLine(time(), "noise")
+                        .add("text", event.text)
+                        .add("bytes", static_cast<int64_t>(event.count))
+                        .str());
+            return;
+    }
+}
+
+void VirtualPrinter::wakeUp(const LinkEvent& event, std::vector<Reply>& replies) {
+    std::string reason;
+    if (event.text != WakeUpId(settings_.logicalId)) {
+        reason = "other id";
+    } else if (faults_.mute) {
+        reason = "mute";
+    } else if (faults_.muteAfterCommands >= 0 && commands_ >= faults_.muteAfterCommands) {
+        reason = "mute after commands";
+    } else if (faults_.muteAfterWakeups >= 0 && answered_ >= faults_.muteAfterWakeups) {
+        reason = "mute after wake-ups";
+    }
+    JournalLine line(time(), "wakeup");
+    line.add("id", event.text).add("answered", reason.empty()).add("reason", reason);
+    if (!reason.empty()) {
+        journal(line.add("seq_before", sequence_).add("seq_after", sequence_).str());
+        return;
+    }
+    ++answered_;
+    std::vector<uint8_t> answer = AnswerFrame(settings_.serial, sequence_);
+    const bool corrupt = faults_.corruptAnswer.strike();
+    if (corrupt) {
+        answer[answer.size() - 1] ^= 0x5A;
+        answer[answer.size() - 2] ^= 0xA5;
+    }
+    int noise = 0;
+    if (faults_.noiseBytes > 0 &&
+        (!faults_.noiseAnswer.enabled() || faults_.noiseAnswer.strike())) {
+        noise = faults_.noiseBytes;
+        answer.insert(answer.begin(), static_cast<std::size_t>(noise), kNoiseByte);
+    }
+    const std::string text = settings_.serial + ";" + std::to_string(sequence_) + ";";
+    journal(line.add("answer", text)
+                .add("corrupted", corrupt)
+                .add("noise", static_cast<int64_t>(noise))
+                .add("seq_before", sequence_)
+                .add("seq_after", sequence_)
+                .str());
+    replies.push_back(Reply{std::move(answer), faults_.delayMs});
+}
+
+void VirtualPrinter::frame(const LinkEvent& event, std::vector<Reply>& replies) {
+    JournalLine line(time(), "frame");
+    line.add("text", event.text).add("crc_ok", event.crcOk);
+    const int32_t before = sequence_;
+    if (!event.crcOk) {
+        journal(line.add("acked", false)
+                    .add("executed", false)
+                    .add("reason", "bad checksum")
+                    .add("fault", "")
+                    .add("seq_before", before)
+                    .add("seq_after", before)
+                    .str());
+        return;
+    }
+    if (faults_.dropFrame.strike()) {
+        journal(line.add("acked", false)
+                    .add("executed", false)
+                    .add("reason", "dropped")
+                    .add("fault", "drop-frame")
+                    .add("seq_before", before)
+                    .add("seq_after", before)
+                    .str());
+        return;
+    }
+    ++commands_;
+    const bool ack = !faults_.dropAck.strike();
+    if (ack) {
+        replies.push_back(Reply{{kACK}, faults_.delayMs});
+    }
+    const CommandResult result = fiscal_.execute(event.text);
+    if (result.executed && !faults_.freezeSequence) {
+        sequence_ = Next(sequence_);
+    }
+    journal(line.add("acked", ack)
+                .add("executed", result.executed)
+                .add("reason", result.reason)
+                .add("fault", ack ? "" : "drop-ack")
+                .add("seq_before", before)
+                .add("seq_after", sequence_)
+                .str());
+    if (faults_.hangupAfter >= 0 && commands_ >= faults_.hangupAfter) {
+        hungUp_ = true;
+        journal(JournalLine(time(), "hangup").add("commands", commands_).str());
+    }
+}
+
+}  // namespace tallix

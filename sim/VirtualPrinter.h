@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sim/Faults.h"
+#include "sim/FiscalPrinter.h"
+#include "sim/LinkParser.h"
+
+namespace tallix {
+
+struct PrinterSettings {
+    std::string serial = "VX37000001";
+    int logicalId = 1;     // answered wake-up ID, 0..99
+    int32_t sequence = 1;  // the counter's first value
+};
+
+// Bytes the printer sends back, not before delayMs after the bytes that caused them.
+struct Reply {
+    std::vector<uint8_t> bytes;
+    int delayMs = 0;
+};
+
+// The virtual VX-37: link parser, faults, fiscal printer and journal together. Feed it what
+// the host sent; it returns what to send back and reports every event to the journal sink as
+// one JSON line. Deterministic for a given clock.
+class VirtualPrinter {
+  public:
+    using LineSink = std::function<void(const std::string& line)>;
+
+    VirtualPrinter(PrinterSettings settings, FaultSettings faults, LineSink journalSink,
+                   FiscalPrinter::PaperSink paper, FiscalPrinter::Clock clock);
+
+    std::vector<Reply> feed(const uint8_t* bytes, std::size_t count);
+    std::vector<Reply> feed(const std::vector<uint8_t>& bytes) {
+        return feed(bytes.data(), bytes.size());
+    }
+    // Reports noise still pending (call when the line goes quiet and before ending).
+    void flush();
+    // Writes the closing journal line.
+    void stop(const std::string& why);
+
+    // True once the printer hung up (--hangup-after); it then ignores everything.
+    bool hungUp() const { return hungUp_; }
+    int32_t sequence() const { return sequence_; }
+    int64_t commands() const { return commands_; }
+    const FiscalPrinter& fiscal() const { return fiscal_; }
+
+    // The two characters a wake-up request must carry for this logical ID.
+    static std::string WakeUpId(int logicalId);
+    // The answer frame for a serial number and sequence: LF, text, CR, checksum.
+    static std::vector<uint8_t> AnswerFrame(const std::string& serial, int32_t sequence);
+
+  private:
+    void handle(const LinkEvent& event, std::vector<Reply>& replies);
+    void wakeUp(const LinkEvent& event, std::vector<Reply>& replies);
+    void frame(const LinkEvent& event, std::vector<Reply>& replies);
+    void journal(const std::string& line);
+    double time() const;
+
+    PrinterSettings settings_;
+    FaultSettings faults_;
+    LineSink journal_;
+    FiscalPrinter::Clock clock_;
+    FiscalPrinter fiscal_;
+    LinkParser parser_;
+    int32_t sequence_;
+    int64_t commands_ = 0;
+    int64_t answered_ = 0;
+    bool hungUp_ = false;
+};
+
+}  // namespace tallix
