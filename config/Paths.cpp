@@ -53,7 +53,7 @@ std::string HomeFolder() {
 }
 
 std::string StandardizePath(const std::string& path) {
-    const std::string expanded = ExpandTilde(path);
+    std::string expanded = ExpandTilde(path);
     if (expanded.empty()) {
         return expanded;
     }

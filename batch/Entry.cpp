@@ -1,0 +1,71 @@
+#include "batch/Entry.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "batch/ExitCodes.h"
+#include "batch/Options.h"
+#include "batch/RunSequence.h"
+#include "batch/SetupLauncher.h"
+
+#ifndef TALLIX_VERSION
+#define TALLIX_VERSION "unknown"
+#endif
+
+namespace tallix {
+
+const char* UsageText() {
+    return "Usage: tallix -i COMMAND-FILE -o RESULT-FILE [options]\n"
+           "       tallix            (no arguments: the set-up window, tallix-setup)\n"
+           "\n"
+           "Runs the command file on a VX-37 fiscal printer and writes one result line per\n"
+           "command to the result file. Batch mode prints nothing; the exit code tells how\n"
+           "far the run got (0: every line was processed).\n"
+           "\n"
+           "Options (upper case works too; each takes the next argument as its value):\n"
+           "  -i PATH    command file to execute\n"
+           "  -o PATH    result file to write (created with its folders, emptied)\n"
+           "  -t TYPE    device type, must be VX-37\n"
+           "  -k KEY     device entry of the preferences file to use\n"
+           "  -p PORT    port: a device path such as /dev/serial/by-id/..., or the start\n"
+           "             of a port name such as ttyUSB\n"
+           "  -s SPEED   line speed, e.g. 9600\n"
+           "  -l ID      logical ID of the printer\n"
+           "  -c TEXT    country\n"
+           "  -n [TEXT]  with a value: serial number; alone: write only the printer's\n"
+           "             serial number to the result file\n"
+           "\n"
+           "Missing -t, -k, -p, -s, -l come from the preferences file: the entry that -k\n"
+           "names, else the default entry that the set-up window stored.\n"
+           "\n"
+           "  --help     this text\n"
+           "  --version  the version\n";
+}
+
+int TallixMain(int argc, char* argv[]) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    switch (ChooseMode(arguments)) {
+        case Mode::Setup:
+            return LaunchSetup(argv);
+        case Mode::Help:
+            (void)std::fputs(UsageText(), stdout);
+            return std::fflush(stdout) == 0 ? kExitOk : 1;
+        case Mode::Version:
+            (void)std::printf("tallix %s\n", TALLIX_VERSION);
+            return std::fflush(stdout) == 0 ? kExitOk : 1;
+        case Mode::Batch:
+            break;
+    }
+    const Options options = ScanOptions(arguments);
+    const int invalid = ValidateOptions(options);
+    if (invalid != kExitOk) {
+        return invalid;
+    }
+    return RunBatch(options);
+}
+
+}  // namespace tallix

@@ -1,0 +1,5 @@
+#include "batch/Entry.h"
+
+int main(int argc, char* argv[]) {
+    return tallix::TallixMain(argc, argv);
+}
