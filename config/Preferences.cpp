@@ -23,7 +23,7 @@ constexpr const char* kLocation = "~/Library/Preferences/com.veltra.tallix.xml";
 void LogFolderFailure(const std::string& reason) {
     const std::string line = "Failed making folder: " + reason;
     ::syslog(LOG_ERR, "%s", line.c_str());
-    std::fprintf(stderr, "%s\n", line.c_str());
+    (void)std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // The whole content of a regular file; false when it cannot be read.
