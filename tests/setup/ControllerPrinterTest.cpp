@@ -1,0 +1,252 @@
+// Reading the serial number and the test report: which controls they read, how they talk to
+// the printer (the virtual printer, or a device told to fail at one step), and every alert.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "setup/TallixMacAppDelegate.h"
+#include "tests/setup/FakeView.h"
+#include "tests/setup/RecordingDevice.h"
+#include "tests/setup/TempHome.h"
+#include "tests/support/SimProcess.h"
+
+namespace tallix::test {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+// Holds the printer part of each action until the test lets it finish, like the window's
+// worker thread does while it waits for the printer.
+class HeldRunner : public ActionRunner {
+  public:
+    void run(const std::string& busyText, Work work, Done done) override {
+        texts.push_back(busyText);
+        work_ = std::move(work);
+        done_ = std::move(done);
+    }
+    bool holding() const { return static_cast<bool>(work_); }
+    void finish() {
+        Work work = std::move(work_);
+        Done done = std::move(done_);
+        work_ = nullptr;
+        done_ = nullptr;
+        done(work());
+    }
+    std::vector<std::string> texts;
+
+  private:
+    Work work_;
+    Done done_;
+};
+
+class PrinterActions : public ::testing::Test {
+  protected:
+    PrinterActions() {
+        view.type.value = "VX-37";
+        view.path.value = "ttyFAKE";
+        view.speed.value = "19200";
+        view.logicalID.value = "3";
+        view.stepper.value = 4;
+        view.serial.value = "before";
+    }
+
+    TallixMacAppDelegate controller(ActionRunner* runner = nullptr) {
+        return TallixMacAppDelegate(view, runner, script.factory(),
+                                    [] { return std::vector<std::string>{}; });
+    }
+
+    std::vector<Alert> warning(const std::string& text) {
+        return {Alert{AlertStyle::Warning, text}};
+    }
+    std::vector<Alert> critical(const std::string& text) {
+        return {Alert{AlertStyle::Critical, text}};
+    }
+
+    TempHome home;
+    FakeView view;
+    DeviceScript script;
+};
+
+// --- Read the serial number ---------------------------------------------------------------
+
+TEST_F(PrinterActions, ReadSerialUsesTheShownSpeedAndTheFieldsLogicalID) {
+    auto c = controller();
+    c.pressedRefreshSN();
+    EXPECT_EQ(script.calls(),
+              (Calls{"Open ttyFAKE 19200", "Initialize 3", "Oxel_GetSerial", "Close", "release"}));
+    EXPECT_EQ(view.serial.value, "AB12345678");
+    EXPECT_TRUE(view.alerts.empty());
+    // Only the serial number changes; the file is not touched.
+    EXPECT_EQ(view.key.value, "");
+    EXPECT_EQ(view.stepper.value, 4);
+    EXPECT_EQ(home.readPreferences(), "");
+}
+
+TEST_F(PrinterActions, ReadSerialWithAnotherTypeOpensNothing) {
+    for (const char* type : {"VX-37 ", "vx-37", "", "VX-38"}) {
+        view.type.value = type;
+        view.alerts.clear();
+        auto c = controller();
+        c.pressedRefreshSN();
+        EXPECT_EQ(view.alerts, warning("Can not open the path specified")) << type;
+    }
+    EXPECT_EQ(script.created(), 0);
+    EXPECT_EQ(view.serial.value, "before");
+}
+
+TEST_F(PrinterActions, ReadSerialFailuresWarnAndCloseWhatWasOpened) {
+    struct Row {
+        FailAt step;
+        const char* message;
+        Calls calls;
+    };
+    const std::vector<Row> rows = {
+        {FailAt::Open, "Can not open the path specified", {"Open ttyFAKE 19200", "release"}},
+        {FailAt::Initialize,
+         "Can not connect to the device.",
+         {"Open ttyFAKE 19200", "Initialize 3", "Close", "release"}},
+        {FailAt::Serial,
+         "Device not responding.",
+         {"Open ttyFAKE 19200", "Initialize 3", "Oxel_GetSerial", "Close", "release"}},
+    };
+    for (const Row& row : rows) {
+        DeviceScript failing;
+        failing.failAt = row.step;
+        view.alerts.clear();
+        TallixMacAppDelegate c(view, nullptr, failing.factory(), [] { return Calls{}; });
+        c.pressedRefreshSN();
+        EXPECT_EQ(view.alerts, warning(row.message));
+        EXPECT_EQ(failing.calls(), row.calls) << row.message;
+        EXPECT_EQ(view.serial.value, "before") << row.message;
+    }
+}
+
+// --- Test report ----------------------------------------------------------------------------
+
+TEST_F(PrinterActions, TestRunsAt38400WithTheSteppersLogicalIDWhateverTheType) {
+    view.type.value = "something else";
+    auto c = controller();
+    c.pressedTest();
+    EXPECT_EQ(script.calls(), (Calls{"Open ttyFAKE 38400", "Initialize 4", "Oxel_GetSerial",
+                                     "Report_NonFiscalDay", "Close", "release"}));
+    EXPECT_TRUE(view.alerts.empty());
+    EXPECT_EQ(view.serial.value, "before");  // the serial number read is not shown
+}
+
+TEST_F(PrinterActions, TestFailuresShowCriticalErrors) {
+    struct Row {
+        FailAt step;
+        const char* message;
+        Calls calls;
+    };
+    const std::vector<Row> rows = {
+        {FailAt::Open, "Unable to open port", {"Open ttyFAKE 38400", "release"}},
+        {FailAt::Initialize,
+         "Unable to initialize device",
+         {"Open ttyFAKE 38400", "Initialize 4", "Close", "release"}},
+        {FailAt::Serial,
+         "Connection lost",
+         {"Open ttyFAKE 38400", "Initialize 4", "Oxel_GetSerial", "Close", "release"}},
+        {FailAt::Report,
+         "Command failed",
+         {"Open ttyFAKE 38400", "Initialize 4", "Oxel_GetSerial", "Report_NonFiscalDay", "Close",
+          "release"}},
+    };
+    for (const Row& row : rows) {
+        DeviceScript failing;
+        failing.failAt = row.step;
+        view.alerts.clear();
+        TallixMacAppDelegate c(view, nullptr, failing.factory(), [] { return Calls{}; });
+        c.pressedTest();
+        EXPECT_EQ(view.alerts, critical(row.message));
+        EXPECT_EQ(failing.calls(), row.calls) << row.message;
+    }
+}
+
+TEST_F(PrinterActions, DisplayErrorIsACriticalAlert) {
+    auto c = controller();
+    c.displayError("Anything at all");
+    EXPECT_EQ(view.alerts, critical("Anything at all"));
+}
+
+TEST_F(PrinterActions, PortThatDoesNotExistCannotBeOpened) {
+    // The plain device object, no recording: a real failure to open.
+    view.path.value = home.path() + "/no-such-port";
+    TallixMacAppDelegate c(view, nullptr, DefaultDeviceFactory(), [] { return Calls{}; });
+    c.pressedRefreshSN();
+    c.pressedTest();
+    EXPECT_EQ(view.alerts,
+              (std::vector<Alert>{{AlertStyle::Warning, "Can not open the path specified"},
+                                  {AlertStyle::Critical, "Unable to open port"}}));
+}
+
+// --- One action at a time -------------------------------------------------------------------
+
+TEST_F(PrinterActions, ControlsAreReadWhenTheActionStartsAndTheOutcomeShownWhenItEnds) {
+    HeldRunner runner;
+    auto c = controller(&runner);
+    c.pressedRefreshSN();
+    ASSERT_TRUE(runner.holding());
+    EXPECT_TRUE(c.printerActionRunning());
+    EXPECT_EQ(runner.texts.size(), 1U);
+
+    // Changes made while the printer works do not reach it; a second action is refused.
+    view.path.value = "changed";
+    view.speed.value = "1200";
+    c.pressedTest();
+    c.pressedRefreshSN();
+    EXPECT_EQ(runner.texts.size(), 1U);
+    EXPECT_EQ(view.serial.value, "before");
+
+    runner.finish();
+    EXPECT_FALSE(c.printerActionRunning());
+    EXPECT_EQ(view.serial.value, "AB12345678");
+    EXPECT_EQ(script.calls().front(), "Open ttyFAKE 19200");
+
+    c.pressedTest();
+    ASSERT_TRUE(runner.holding());
+    runner.finish();
+    EXPECT_EQ(script.created(), 2);
+}
+
+// --- Against the virtual printer --------------------------------------------------------------
+
+class PrinterActionsWithSim : public PrinterActions {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(sim.ready()) << "tallix-sim did not start";
+        script.forward = true;
+        view.path.value = sim.path();
+        view.logicalID.value = "7";
+        view.stepper.value = 7;
+    }
+
+    SimProcess sim{{"--serial", "RO12345678", "--logical-id", "7"}};
+};
+
+TEST_F(PrinterActionsWithSim, ReadSerialShowsThePrintersSerialNumber) {
+    auto c = controller();
+    c.pressedRefreshSN();
+    EXPECT_TRUE(view.alerts.empty());
+    EXPECT_EQ(view.serial.value, "RO12345678");
+    EXPECT_EQ(script.calls().front(), "Open " + sim.path() + " 19200");
+    // Reading the serial number executes nothing on the printer.
+    EXPECT_TRUE(sim.executedCommands().empty());
+}
+
+TEST_F(PrinterActionsWithSim, TestPrintsTheNonFiscalDayReport) {
+    view.speed.value = "9600";
+    auto c = controller();
+    c.pressedTest();
+    EXPECT_TRUE(view.alerts.empty());
+    EXPECT_EQ(script.calls().front(), "Open " + sim.path() + " 38400");
+    const std::vector<std::string> executed = sim.executedCommands();
+    EXPECT_EQ(executed, std::vector<std::string>{"A;;;X;"});
+    EXPECT_FALSE(sim.paper().empty());
+}
+
+}  // namespace
+}  // namespace tallix::test

@@ -1,0 +1,237 @@
+// The set-up window itself on the offscreen platform: what the controls show, how they are
+// tied, and printer actions that run while the event loop goes on.
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QMessageBox>
+#include <QTimer>
+#include <QToolButton>
+#include <string>
+
+#include "tests/setup/WindowFixture.h"
+#include "tests/support/SimProcess.h"
+
+namespace tallix::test {
+namespace {
+
+const char* const kPrepared = R"(<Data Version="1.0">
+    <DefaultKey>shop</DefaultKey>
+    <Devices>
+        <Device Type="VX-37" Country="RO" Key="other" SerialNumber="SN-1" Path="ttyS0" Speed="9600" LogicalID="1"/>
+        <Device Type="VX-37" Country="MD" Key="shop" SerialNumber="SN-2" Path="ttyS9" Speed="57600" LogicalID="12"/>
+    </Devices>
+</Data>
+)";
+
+using WindowStart = WindowFixture;
+
+TEST_F(WindowStart, PreparedFileFillsTheControls) {
+    ASSERT_TRUE(home.writePreferences(kPrepared));
+    ports = {"ttyS0", "ttyUSB0"};
+    SetupWindow& w = open();
+
+    EXPECT_EQ(w.windowTitle(), QStringLiteral("Tallix set-up"));
+    EXPECT_FALSE(w.windowIcon().isNull());
+
+    EXPECT_EQ(combo("cbDevType")->currentText(), "VX-37");
+    EXPECT_EQ(items(combo("cbDevType")), QStringList{"VX-37"});
+    EXPECT_EQ(combo("cbDevCountry")->currentText(), "MD");
+    EXPECT_EQ(items(combo("cbDevCountry")), QStringList{"RO"});
+    // The stored port is shown even though discovery did not list it.
+    EXPECT_EQ(combo("cbDevPath")->currentText(), "ttyS9");
+    EXPECT_EQ(items(combo("cbDevPath")), (QStringList{"ttyS0", "ttyUSB0"}));
+    EXPECT_EQ(combo("cbDevSpeed")->currentText(), "57600");
+    EXPECT_EQ(items(combo("cbDevSpeed")),
+              (QStringList{"9600", "1200", "2400", "4800", "19200", "38400", "57600", "115200"}));
+    EXPECT_EQ(child<QLineEdit>("textLogID")->text(), "12");
+    EXPECT_EQ(child<Stepper>("stepLogID")->value(), 12);
+    EXPECT_EQ(child<QLineEdit>("keyField")->text(), "shop");
+    EXPECT_EQ(items(combo("cbDevSN")), (QStringList{"SN-1", "SN-2"}));
+    EXPECT_EQ(combo("cbDevSN")->currentText(), "SN-2");
+    EXPECT_TRUE(button("btTest")->isVisible());
+    EXPECT_FALSE(w.busy());
+}
+
+TEST_F(WindowStart, FileWithoutDefaultKeyKeepsTestHiddenAndFreshStartShowsIt) {
+    ASSERT_TRUE(home.writePreferences("<Data><Devices/></Data>"));
+    open();
+    EXPECT_FALSE(button("btTest")->isVisible());
+    EXPECT_EQ(combo("cbDevSN")->currentText(), "");
+    EXPECT_EQ(combo("cbDevSpeed")->currentText(), "9600");
+
+    window.reset();
+    TempHome fresh;
+    open();
+    EXPECT_TRUE(button("btTest")->isVisible());
+    EXPECT_EQ(combo("cbDevType")->currentText(), "VX-37");
+    EXPECT_EQ(combo("cbDevCountry")->currentText(), "RO");
+    EXPECT_EQ(combo("cbDevPath")->currentText(), "");
+}
+
+TEST_F(WindowStart, ChoosingAStoredSerialNumberShowsItsEntry) {
+    ASSERT_TRUE(home.writePreferences(kPrepared));
+    open();
+    QComboBox* sn = combo("cbDevSN");
+    sn->setFocus();
+    // Pick the first item from the list, as the user does with the keyboard.
+    sn->showPopup();
+    QTest::keyClick(sn->view(), Qt::Key_Home);
+    QTest::keyClick(sn->view(), Qt::Key_Return);
+    EXPECT_EQ(sn->currentText(), "SN-1");
+    EXPECT_EQ(combo("cbDevPath")->currentText(), "ttyS0");
+    EXPECT_EQ(combo("cbDevCountry")->currentText(), "RO");
+    EXPECT_EQ(child<QLineEdit>("keyField")->text(), "other");
+    EXPECT_EQ(child<Stepper>("stepLogID")->value(), 1);
+}
+
+using WindowControls = WindowFixture;
+
+TEST_F(WindowControls, PortListChangesKeepTheTypedPort) {
+    ports = {"ttyS0"};
+    open();
+    QComboBox* path = combo("cbDevPath");
+    EXPECT_EQ(path->currentText(), "");  // items added to an empty box do not become its text
+
+    path->setEditText("ttyUSB3");
+    ports = {"ttyUSB0", "ttyUSB1"};
+    window->controller().portsChanged();
+    EXPECT_EQ(path->currentText(), "ttyUSB3");
+    EXPECT_EQ(items(path), (QStringList{"ttyUSB0", "ttyUSB1"}));
+
+    QTest::mouseClick(button("btRefreshPath"), Qt::LeftButton);
+    EXPECT_EQ(path->currentText(), "");
+    EXPECT_EQ(items(path), (QStringList{"ttyUSB0", "ttyUSB1"}));
+}
+
+TEST_F(WindowControls, LogicalIDFieldAndStepperShowOneNumberFrom0To99) {
+    open();
+    auto* field = child<QLineEdit>("textLogID");
+    auto* stepper = child<Stepper>("stepLogID");
+
+    field->selectAll();
+    QTest::keyClicks(field, "427");  // two digits at most
+    EXPECT_EQ(field->text(), "42");
+    EXPECT_EQ(stepper->value(), 42);
+
+    QTest::keyClick(field, Qt::Key_Up);
+    EXPECT_EQ(field->text(), "43");
+    EXPECT_EQ(stepper->value(), 43);
+
+    const QList<QToolButton*> arrows = stepper->findChildren<QToolButton*>();
+    ASSERT_EQ(arrows.size(), 2);
+    QToolButton* down = arrows[0]->arrowType() == Qt::DownArrow ? arrows[0] : arrows[1];
+    QTest::mouseClick(down, Qt::LeftButton);
+    EXPECT_EQ(field->text(), "42");
+
+    QTest::keyClicks(field, "x-");  // not digits: refused
+    EXPECT_EQ(field->text(), "42");
+
+    field->selectAll();
+    QTest::keyClick(field, Qt::Key_Backspace);
+    EXPECT_EQ(field->text(), "");
+    EXPECT_EQ(stepper->value(), 42);  // an empty field leaves the stepper as it was
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(field->text(), "42");  // and gets its number back when editing ends
+
+    window->textLogID().setIntValue(250);
+    window->stepLogID().setIntValue(250);
+    EXPECT_EQ(field->text(), "99");
+    EXPECT_EQ(stepper->value(), 99);
+    QTest::keyClick(field, Qt::Key_Up);
+    EXPECT_EQ(stepper->value(), 99);
+}
+
+TEST_F(WindowControls, AddDeviceStoresWhatTheControlsShow) {
+    open();
+    combo("cbDevPath")->setEditText("ttyUSB0");
+    combo("cbDevSN")->setEditText("SN-NEW");
+    child<QLineEdit>("keyField")->setText("front desk");
+    QTest::mouseClick(button("btSetDefault"), Qt::LeftButton);
+
+    EXPECT_EQ(items(combo("cbDevSN")), QStringList{"SN-NEW"});
+    EXPECT_EQ(combo("cbDevSN")->currentText(), "SN-NEW");
+    const std::string stored = home.readPreferences();
+    EXPECT_NE(stored.find("<DefaultKey>front desk</DefaultKey>"), std::string::npos) << stored;
+    EXPECT_NE(stored.find(R"(Speed="9600")"), std::string::npos) << stored;
+    EXPECT_NE(stored.find(R"(LogicalID="1")"), std::string::npos) << stored;
+    EXPECT_TRUE(alerts.empty());
+}
+
+using WindowPrinter = WindowFixture;
+
+TEST_F(WindowPrinter, SerialNumberArrivesWhileTheEventLoopRuns) {
+    // Each answer comes late, so the action lasts long enough to be seen at work.
+    SimProcess sim({"--serial", "RO87654321", "--delay-ms", "150"});
+    ASSERT_TRUE(sim.ready());
+    ASSERT_TRUE(home.writePreferences(
+        std::string(
+            R"(<Data><DefaultKey/><Devices><Device Type="VX-37" Key="" SerialNumber="" Path=")") +
+        sim.path() + R"(" Speed="9600" LogicalID="1"/></Devices></Data>)"));
+    SetupWindow& w = open();
+
+    int ticksWhileBusy = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ticksWhileBusy += w.busy() ? 1 : 0; });
+    ticker.start(5);
+
+    QTest::mouseClick(button("btRefreshSN"), Qt::LeftButton);
+    // The click has returned before the printer answered.
+    EXPECT_TRUE(w.busy());
+    EXPECT_EQ(combo("cbDevSN")->currentText(), "");
+    EXPECT_FALSE(button("btAddDevice")->isEnabled());
+    EXPECT_FALSE(combo("cbDevPath")->isEnabled());
+    EXPECT_TRUE(child<QProgressBar>("busyBar")->isVisible());
+    EXPECT_FALSE(child<QLabel>("status")->text().isEmpty());
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !w.busy(); }, 20000));
+    EXPECT_EQ(combo("cbDevSN")->currentText(), "RO87654321");
+    EXPECT_GT(ticksWhileBusy, 0);
+    EXPECT_TRUE(button("btAddDevice")->isEnabled());
+    EXPECT_FALSE(child<QProgressBar>("busyBar")->isVisible());
+    EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(WindowPrinter, TestErrorComesBackOnTheMainThread) {
+    open();
+    combo("cbDevPath")->setEditText(QString::fromStdString(home.path() + "/no-such-port"));
+    ASSERT_TRUE(button("btTest")->isVisible());
+    QTest::mouseClick(button("btTest"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !alerts.empty(); }, 10000));
+    ASSERT_EQ(alerts.size(), 1U);
+    EXPECT_EQ(alerts[0].style, AlertStyle::Critical);
+    EXPECT_EQ(alerts[0].message, "Unable to open port");
+    EXPECT_TRUE(alerts[0].onMainThread);
+}
+
+TEST_F(WindowPrinter, AlertIsAMessageBoxWithOneOkButton) {
+    open();
+    window->setAlertHook(nullptr);  // the real message box this time
+    combo("cbDevType")->setEditText("VX-38");
+
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            return;
+        }
+        text = box->text();
+        icon = box->icon();
+        for (QAbstractButton* b : box->buttons()) {
+            buttons << b->text();
+        }
+        box->buttons().first()->click();
+    });
+    answer.start(0);
+
+    QTest::mouseClick(button("btRefreshSN"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty() && !window->busy(); }, 10000));
+    EXPECT_EQ(text, "Can not open the path specified");
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(buttons, QStringList{"OK"});
+}
+
+}  // namespace
+}  // namespace tallix::test
