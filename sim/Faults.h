@@ -26,17 +26,17 @@ struct CountedFault {
 // The misbehaviour a test asks of the printer. Counts of "commands" are of command frames
 // that arrived intact and were not dropped, executed or refused alike.
 struct FaultSettings {
-    CountedFault dropAck;            // valid frames executed without ACK
-    CountedFault dropFrame;          // valid frames neither acknowledged nor executed
-    CountedFault corruptAnswer;      // wake-up answers sent with a wrong checksum
-    int noiseBytes = 0;              // bytes sent before the LF of a wake-up answer...
-    CountedFault noiseAnswer;        // ...of these answers (every answer when off)
-    bool mute = false;               // answer no wake-up
-    int64_t muteAfterCommands = -1;  // answer no wake-up once this many commands came
-    int64_t muteAfterWakeups = -1;   // answer only the first this many wake-ups
-    bool freezeSequence = false;     // execute, but never move the sequence
-    int64_t hangupAfter = -1;        // hang up once this many commands came
-    int delayMs = 0;                 // every reply (ACK and answer) goes out this much later
+    CountedFault dropAck;               // valid frames executed without ACK
+    CountedFault dropFrame;             // valid frames neither acknowledged nor executed
+    CountedFault corruptAnswer;         // wake-up answers sent with a wrong checksum
+    int noiseBytes = 0;                 // bytes sent before the LF of a wake-up answer...
+    CountedFault noiseAnswer{0, 1, 0};  // ...of these answers (by default every one)
+    bool mute = false;                  // answer no wake-up
+    int64_t muteAfterCommands = -1;     // answer no wake-up once this many commands came
+    int64_t muteAfterWakeups = -1;      // answer only the first this many wake-ups
+    bool freezeSequence = false;        // execute, but never move the sequence
+    int64_t hangupAfter = -1;           // hang up once this many commands came
+    int delayMs = 0;                    // every reply (ACK and answer) goes out this much later
 };
 
 }  // namespace tallix

@@ -2,7 +2,9 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/signalfd.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -69,6 +71,29 @@ timespec ToTimespec(Clock::duration d) {
     ts.tv_sec = static_cast<time_t>(ns / 1000000000);
     ts.tv_nsec = static_cast<long>(ns % 1000000000);
     return ts;
+}
+
+// Closing the master throws away what the host has not read yet. Before hanging up, give the
+// host a moment to take the last reply (the ACK of the last command).
+void LetTheHostRead(const SimLine& line, int signals) {
+    if (!line.pty) {
+        tcdrain(line.fd);
+        return;
+    }
+    // The bytes reach the slave's queue a little after the write, so look only after a while.
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::seconds(1);
+    while (Clock::now() < deadline) {
+        int pending = 0;
+        if (Clock::now() > start + std::chrono::milliseconds(50) &&
+            (ioctl(line.keepFd, FIONREAD, &pending) != 0 || pending == 0)) {
+            return;
+        }
+        pollfd p{signals, POLLIN, 0};
+        if (poll(&p, 1, 5) > 0) {
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -151,6 +176,7 @@ int RunSim(const SimOptions& options) {
             }
         }
         if (printer.hungUp() && queue.empty()) {
+            LetTheHostRead(line, signals);
             endReason = "hangup";
             break;
         }

@@ -100,6 +100,14 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
     int64_t baud = 0;
     int64_t delay = 0;
     int64_t noise = 0;
+    // --noise-answers and --noise-every replace the default "every answer".
+    bool noiseCleared = false;
+    auto clearNoiseForm = [&options, &noiseCleared] {
+        if (!noiseCleared) {
+            options.faults.noiseAnswer = CountedFault{};
+            noiseCleared = true;
+        }
+    };
     std::map<std::string, Setter> valued = {
         {"--link", text(options.link)},
         {"--port", text(options.port)},
@@ -129,11 +137,13 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
         {"--noise-answers",
          [&](const std::string& v) {
              noiseForm = true;
+             clearNoiseForm();
              return count(options.faults.noiseAnswer.next, 0, INT32_MAX)(v);
          }},
         {"--noise-every",
          [&](const std::string& v) {
              noiseForm = true;
+             clearNoiseForm();
              return count(options.faults.noiseAnswer.every, 1, INT32_MAX)(v);
          }},
         {"--mute-after", count(options.faults.muteAfterCommands, 0, INT32_MAX)},

@@ -146,8 +146,7 @@ void VirtualPrinter::wakeUp(const LinkEvent& event, std::vector<Reply>& replies)
         answer[answer.size() - 2] ^= 0xA5;
     }
     int noise = 0;
-    if (faults_.noiseBytes > 0 &&
-        (!faults_.noiseAnswer.enabled() || faults_.noiseAnswer.strike())) {
+    if (faults_.noiseBytes > 0 && faults_.noiseAnswer.strike()) {
         noise = faults_.noiseBytes;
         answer.insert(answer.begin(), static_cast<std::size_t>(noise), kNoiseByte);
     }

@@ -1,0 +1,101 @@
+#include <gtest/gtest.h>
+
+#include "sim/SimOptions.h"
+
+namespace tallix {
+namespace {
+
+std::optional<SimOptions> Parse(const std::vector<std::string>& args) {
+    std::string error;
+    return ParseSimOptions(args, error);
+}
+
+TEST(SimOptions, Defaults) {
+    const auto o = Parse({});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->printer.serial, "VX37000001");
+    EXPECT_EQ(o->printer.serial.size(), 10U);
+    EXPECT_EQ(o->printer.logicalId, 1);
+    EXPECT_EQ(o->printer.sequence, 1);
+    EXPECT_EQ(o->baud, 0);
+    EXPECT_FALSE(o->faults.dropAck.enabled());
+    EXPECT_EQ(o->faults.hangupAfter, -1);
+}
+
+TEST(SimOptions, EveryOptionReachesItsField) {
+    const auto o = Parse({"--link",
+                          "/tmp/p",
+                          "--serial=AB1",
+                          "--logical-id",
+                          "7",
+                          "--sequence",
+                          "-5",
+                          "--baud",
+                          "9600",
+                          "--delay-ms",
+                          "30",
+                          "--drop-ack",
+                          "2",
+                          "--drop-ack-every",
+                          "5",
+                          "--drop-frames",
+                          "1",
+                          "--drop-frame-every",
+                          "4",
+                          "--corrupt-answers",
+                          "3",
+                          "--corrupt-answer-every",
+                          "6",
+                          "--noise",
+                          "9",
+                          "--noise-answers",
+                          "2",
+                          "--mute-after",
+                          "4",
+                          "--mute-after-wakeups",
+                          "8",
+                          "--freeze-sequence",
+                          "--hangup-after",
+                          "3",
+                          "--mute"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->link, "/tmp/p");
+    EXPECT_EQ(o->printer.serial, "AB1");
+    EXPECT_EQ(o->printer.logicalId, 7);
+    EXPECT_EQ(o->printer.sequence, -5);
+    EXPECT_EQ(o->baud, 9600);
+    EXPECT_EQ(o->faults.delayMs, 30);
+    EXPECT_EQ(o->faults.dropAck.next, 2);
+    EXPECT_EQ(o->faults.dropAck.every, 5);
+    EXPECT_EQ(o->faults.dropFrame.next, 1);
+    EXPECT_EQ(o->faults.dropFrame.every, 4);
+    EXPECT_EQ(o->faults.corruptAnswer.next, 3);
+    EXPECT_EQ(o->faults.corruptAnswer.every, 6);
+    EXPECT_EQ(o->faults.noiseBytes, 9);
+    EXPECT_EQ(o->faults.noiseAnswer.next, 2);
+    EXPECT_EQ(o->faults.muteAfterCommands, 4);
+    EXPECT_EQ(o->faults.muteAfterWakeups, 8);
+    EXPECT_TRUE(o->faults.freezeSequence);
+    EXPECT_TRUE(o->faults.mute);
+    EXPECT_EQ(o->faults.hangupAfter, 3);
+}
+
+TEST(SimOptions, BadValuesAreRefused) {
+    std::string error;
+    EXPECT_FALSE(ParseSimOptions({"--logical-id", "100"}, error));
+    EXPECT_NE(error.find("--logical-id"), std::string::npos);
+    EXPECT_FALSE(Parse({"--logical-id", "1x"}));
+    EXPECT_FALSE(Parse({"--drop-ack", "-1"}));
+    EXPECT_FALSE(Parse({"--drop-ack-every", "0"}));
+    EXPECT_FALSE(Parse({"--hangup-after", "0"}));
+    EXPECT_FALSE(Parse({"--serial", "A;B"}));
+    EXPECT_FALSE(Parse({"--noise-answers", "2"}));  // without --noise
+    EXPECT_FALSE(Parse({"--link"}));
+    EXPECT_FALSE(Parse({"--bogus"}));
+    EXPECT_FALSE(Parse({"--mute=1"}));
+    // A sequence beyond 32 bits saturates.
+    EXPECT_EQ(Parse({"--sequence", "99999999999"})->printer.sequence, INT32_MAX);
+}
+
+}  // namespace
+}  // namespace tallix

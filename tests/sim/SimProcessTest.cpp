@@ -1,0 +1,176 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "tests/sim/PrinterHarness.h"
+#include "tests/support/RunProcess.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/WaitFor.h"
+
+namespace tallix::test {
+namespace {
+
+// A host's end of the line, opened as a host would.
+class HostPort {
+  public:
+    explicit HostPort(const std::string& path) {
+        fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (fd_ >= 0) {
+            termios tio{};
+            tcgetattr(fd_, &tio);
+            cfmakeraw(&tio);
+            tcsetattr(fd_, TCSANOW, &tio);
+        }
+    }
+    ~HostPort() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    HostPort(const HostPort&) = delete;
+    HostPort& operator=(const HostPort&) = delete;
+
+    bool ok() const { return fd_ >= 0; }
+    bool send(const Bytes& bytes) {
+        return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+    }
+    // Reads until `count` bytes came or the time is up.
+    Bytes receive(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
+        Bytes got;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (got.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            pollfd p{fd_, POLLIN, 0};
+            if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) {
+                break;
+            }
+            uint8_t buffer[256];
+            const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
+            if (n <= 0) {
+                break;
+            }
+            got.insert(got.end(), buffer, buffer + n);
+        }
+        return got;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+const Bytes kReset = {kFill, kFill, kDC3, kDC3, kDC3, kFill};
+
+// An answer is its text with LF before and CR and two checksum bytes after.
+std::string AnswerText(const Bytes& answer) {
+    if (answer.size() < 4) {
+        return {};
+    }
+    return std::string(answer.begin() + 1, answer.end() - 3);
+}
+
+TEST(SimProcess, ServesWakeUpsAcrossReopens) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    struct stat st {};
+    ASSERT_EQ(lstat(sim.path().c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    for (int round = 0; round < 3; ++round) {
+        HostPort host(sim.path());
+        ASSERT_TRUE(host.ok());
+        ASSERT_TRUE(host.send(kReset + WakeUpRequest("01")));
+        EXPECT_EQ(AnswerText(host.receive(17)), "VX37000001;1;") << "round " << round;
+    }
+    EXPECT_TRUE(WaitFor([&] {
+        int answered = 0;
+        for (const auto& e : sim.journalLines()) {
+            answered += e.kind() == "wakeup" && e.flag("answered") ? 1 : 0;
+        }
+        return answered == 3;
+    }));
+}
+
+TEST(SimProcess, ExecutesFramesAndRecordsThem) {
+    SimProcess sim({"--serial", "TEST000042", "--sequence", "10"});
+    ASSERT_TRUE(sim.ready());
+    HostPort host(sim.path());
+    ASSERT_TRUE(host.send(FrameOf("L;;PAINE;2.50;1.000;1;1;1;0;0;")));
+    EXPECT_EQ(host.receive(1), Bytes{kACK});
+    ASSERT_TRUE(host.send(FrameOf("E;0;;;;;")));
+    EXPECT_EQ(host.receive(1), Bytes{kACK});
+    ASSERT_TRUE(host.send(WakeUpRequest()));
+    EXPECT_EQ(AnswerText(host.receive(18)), "TEST000042;12;");
+    EXPECT_TRUE(WaitFor([&] { return sim.executedCommands().size() == 2; }));
+    EXPECT_EQ(sim.executedCommands().front(), "L;;PAINE;2.50;1.000;1;1;1;0;0;");
+    EXPECT_TRUE(
+        WaitFor([&] { return sim.paper().find("BON FISCAL NR. 0001") != std::string::npos; }));
+}
+
+TEST(SimProcess, SigtermEndsCleanlyAndRemovesTheLink) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    const std::string link = sim.path();
+    EXPECT_EQ(sim.stop(), 0);
+    struct stat st {};
+    EXPECT_NE(lstat(link.c_str(), &st), 0);
+    const auto journal = sim.journalLines();
+    ASSERT_FALSE(journal.empty());
+    EXPECT_EQ(journal.front().kind(), "start");
+    EXPECT_EQ(journal.back().kind(), "stop");
+    EXPECT_EQ(journal.back().str("reason"), "signal");
+}
+
+TEST(SimProcess, HangupAfterCommandsEndsTheProcess) {
+    SimProcess sim({"--hangup-after", "1"});
+    ASSERT_TRUE(sim.ready());
+    const std::string link = sim.path();
+    {
+        HostPort host(link);
+        ASSERT_TRUE(host.send(FrameOf("A;;;X;")));
+        EXPECT_EQ(host.receive(1), Bytes{kACK});
+        EXPECT_EQ(sim.waitForExit(std::chrono::seconds(5)), 0);
+    }
+    struct stat st {};
+    EXPECT_NE(lstat(link.c_str(), &st), 0);
+}
+
+TEST(SimProcess, PacedAndDelayedRepliesStillArrive) {
+    SimProcess sim({"--baud", "9600", "--delay-ms", "20", "--noise", "3"});
+    ASSERT_TRUE(sim.ready());
+    HostPort host(sim.path());
+    ASSERT_TRUE(host.send(WakeUpRequest()));
+    const Bytes answer = host.receive(20);
+    ASSERT_EQ(answer.size(), 20U);
+    EXPECT_EQ(AnswerText(Bytes(answer.begin() + 3, answer.end())), "VX37000001;1;");
+}
+
+TEST(SimProcess, BadCommandLinesAreRefused) {
+    RunOptions capture;
+    capture.captureStderr = true;
+    capture.captureStdout = true;
+    auto result = RunProcess(SimExecutable(), {"--no-such-option"}, capture);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("unknown option --no-such-option"), std::string::npos);
+    EXPECT_TRUE(result.out.empty());
+
+    TempDir dir;
+    ASSERT_TRUE(TempDir::WriteFile(dir.file("taken"), "x"));
+    result = RunProcess(SimExecutable(), {"--link", dir.file("taken")}, capture);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find("not a symbolic link"), std::string::npos);
+    EXPECT_EQ(TempDir::ReadFile(dir.file("taken")), "x");
+
+    result = RunProcess(SimExecutable(), {"--help"}, capture);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("--drop-ack-every"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tallix::test
