@@ -140,6 +140,22 @@ TEST_F(LinkTraffic, NineBytesBeforeTheLineFeedAreSkippedTenFail) {
     EXPECT_EQ(printer.wakeUps(), 2);  // fails at once, without another request
 }
 
+TEST_F(LinkTraffic, AnyOtherByteAfterTheFrameCountsAsAMissingAck) {
+    printer.onFrame([](int index, const std::string&, int& sequence) {
+        if (index == 0) {
+            return Bytes{0x15};  // not an ACK, and the command was not taken
+        }
+        ++sequence;
+        return Bytes{0x06};
+    });
+    const std::string text = "E;1;5.00;;;;";
+    ASSERT_TRUE(link.WritePacket(reinterpret_cast<const uint8_t*>(text.data()),
+                                 static_cast<int>(text.size())));
+    EXPECT_EQ(printer.frameTexts(), (std::vector<std::string>{text, text}));
+    EXPECT_EQ(printer.wakeUps(), 3);  // first, after the missing ACK, closing
+    EXPECT_EQ(printer.sequence(), 2);
+}
+
 TEST(LinkOpen, PortTextsThatNameNoPortOpenNothing) {
     CashRegManager link;
     EXPECT_FALSE(link.Open("no-such-port-name", 9600));
