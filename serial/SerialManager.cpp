@@ -219,12 +219,13 @@ void SerialManager::readThread(int fd) {
                     error = EAGAIN;
                 }
             }
+            // Readable but nothing to read means the adapter is gone; EIO follows a hang-up.
+            const bool lineGone =
+                n == 0 || (n < 0 && error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
             if (n > 0) {
                 arrival_.notify_all();
-            } else if (n == 0) {
-                break;  // readable but nothing to read: the adapter is gone
-            } else if (error != EAGAIN && error != EWOULDBLOCK && error != EINTR) {
-                break;  // EIO after a hang-up
+            } else if (lineGone) {
+                break;
             }
         }
         if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {

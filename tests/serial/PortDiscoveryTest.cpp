@@ -17,6 +17,7 @@ using test::MockDeviceTree;
 
 std::vector<std::string> Names(const SerialManager& ports) {
     std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(ports.numberOfPorts()));
     for (int i = 0; i < ports.numberOfPorts(); ++i) {
         names.push_back(ports.streamAtIndex(i).value_or("<none>"));
     }
