@@ -41,7 +41,7 @@ void Measure(benchmark::State& state, double floorSeconds,
     int failures = 0;
     const double cpuStart = CpuSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
-    for (auto _ : state) {
+    for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
         if (!once(link)) {
             ++failures;
         }

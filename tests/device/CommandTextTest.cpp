@@ -34,7 +34,7 @@ TEST(CommandText, IgnoresTheLocale) {
         GTEST_SKIP() << "no locale with a decimal comma installed";
     }
     EXPECT_EQ(Fixed(1234.5, 2), "1234.50");
-    std::setlocale(LC_NUMERIC, saved.c_str());
+    (void)std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(CommandText, IntegersAndFields) {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 
 namespace tallix {
@@ -10,7 +10,7 @@ namespace {
 
 std::string FromBytes(const std::string& bytes) {
     char serial[kSerialNumberLength] = {};
-    std::memcpy(serial, bytes.data(), std::min<std::size_t>(bytes.size(), sizeof serial));
+    std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), sizeof serial), serial);
     return SerialNumberText(serial);
 }
 
