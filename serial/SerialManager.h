@@ -46,7 +46,9 @@ class SerialManager {
     // Opens path read-write, sets the character format (data bits 7 gives CS7, else CS8;
     // parity 0 none, 1 odd, other even; stop bits > 1 gives two), a raw 8-bit transparent
     // line and the speed, takes an exclusive lock on the port and starts the reading
-    // thread. Returns the descriptor, or -1 (also when another port object holds the port).
+    // thread. Returns the descriptor, or -1 (also when another port object holds the port,
+    // and when this object has a line open already: that line stays as it is). The
+    // descriptor is non-blocking; writes wait for room themselves.
     int open(const std::string& path, int baudrate, int bits, int parity, int stopbits);
     // Stops the reading thread and closes the line. Safe to call when nothing is open.
     void close();
