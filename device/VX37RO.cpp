@@ -69,6 +69,18 @@ bool Send(CashRegManager& link, const std::optional<std::string>& text, bool che
                             static_cast<int>(text->size()), checkSequence);
 }
 
+// "<head><number>;<amount with 2 decimals>;;;;", the form of payments, percentages and
+// service money.
+std::optional<std::string> NumberAndAmount(const char* head, int number, double amount) {
+    return CommandText()
+        .text(head)
+        .integer(number)
+        .text(";")
+        .fixed(amount, 2)
+        .text(";;;;")
+        .finish();
+}
+
 }  // namespace
 
 bool VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
@@ -97,13 +109,11 @@ bool VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double q
 }
 
 bool VX37RO::Sell_Payment(int paymentType, double amount) {
-    CommandText text;
-    text.text("E;").integer(paymentType).text(";");
-    if (amount != 0.0) {
-        text.fixed(amount, 2);
+    if (amount == 0.0) {
+        return Send(*cashRegMan,
+                    CommandText().text("E;").integer(paymentType).text(";;;;;").finish(), true);
     }
-    text.text(";;;;");
-    return Send(*cashRegMan, text.finish(), true);
+    return Send(*cashRegMan, NumberAndAmount("E;", paymentType, amount), true);
 }
 
 bool VX37RO::Sell_PrintText(const std::string& row1, const std::string& row2,
@@ -125,10 +135,7 @@ bool VX37RO::Sell_Percent(int kind, double percent) {
     if (kind != 0 && kind != 1) {
         return false;
     }
-    return Send(
-        *cashRegMan,
-        CommandText().text("C;").integer(kind).text(";").fixed(percent, 2).text(";;;;").finish(),
-        true);
+    return Send(*cashRegMan, NumberAndAmount("C;", kind, percent), true);
 }
 
 bool VX37RO::Sell_PrintBarcode(int /*type*/, const std::string& /*data*/) {
@@ -160,15 +167,7 @@ bool VX37RO::Other_ServiceMoneyTransfer(int direction, double amount) {
     if (direction != 0 && direction != 1) {
         return false;
     }
-    return Send(*cashRegMan,
-                CommandText()
-                    .text("I;")
-                    .integer(direction)
-                    .text(";")
-                    .fixed(amount, 2)
-                    .text(";;;;")
-                    .finish(),
-                true);
+    return Send(*cashRegMan, NumberAndAmount("I;", direction, amount), true);
 }
 
 bool VX37RO::Other_PrintDubliate() {

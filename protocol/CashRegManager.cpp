@@ -71,10 +71,10 @@ bool CashRegManager::ChopField(int index, const uint8_t* source, int sourceLengt
 }
 
 void CashRegManager::SendFF(int count) {
-    if (!serCom) {
+    if (!serCom || count < 1) {
         return;
     }
-    count = std::clamp(count, 1, kMaxFillRun);
+    count = std::min(count, kMaxFillRun);
     const std::vector<uint8_t> fill(static_cast<std::size_t>(count), kFill);
     serCom->write(fill.data(), count);
 }

@@ -103,8 +103,10 @@ TEST_F(LinkTraffic, MissingSequenceFailsTheExchangeAndWakeUpRepeats) {
     ASSERT_TRUE(link.WakeUP(answer));
     EXPECT_EQ(printer.wakeUps(), 3);
     EXPECT_EQ(answer.sequence, 18);
-    // One reset for the whole WakeUP, and an ACK only for the answer that was taken.
-    const Bytes received = printer.received();
+    // One reset for the whole WakeUP, and an ACK for every answer with a good checksum:
+    // 17 bytes for each exchange, 13 for the reset.
+    const Bytes received = Received(3 * 17 + 13);
+    EXPECT_EQ(received.size(), 3U * 17 + 13);
     EXPECT_EQ(std::count(received.begin(), received.end(), 0x13), 3);
     EXPECT_EQ(std::count(received.begin(), received.end(), 0x06), 3);
 }
@@ -122,8 +124,10 @@ TEST_F(LinkTraffic, WrongChecksumBringsANewRequestAtMostThree) {
     });
     EXPECT_FALSE(link.WakeUPExchange(answer));
     EXPECT_EQ(printer.wakeUps(), 6);
-    // A spoiled answer is never acknowledged.
-    const Bytes received = printer.received();
+    // A spoiled answer is never acknowledged: ten fill bytes, then 5 for each request, and
+    // 06 FF once.
+    const Bytes received = Received(2 * (10 + 3 * 5) + 2);
+    EXPECT_EQ(received.size(), 2U * (10 + 3 * 5) + 2);
     EXPECT_EQ(std::count(received.begin(), received.end(), 0x06), 1);
 }
 
