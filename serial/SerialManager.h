@@ -117,7 +117,7 @@ class SerialManager {
     void controlFlagsChanged(int bits);
     bool waitForRoom(int fd, std::chrono::steady_clock::time_point deadline);
 
-    mutable std::mutex termioLock;
+    std::mutex termioLock;
     std::condition_variable arrival_;  // every arrival (and the end of the thread) wakes it
     std::atomic<int> inputfd{-1};
     std::atomic<bool> threadRunning{false};
