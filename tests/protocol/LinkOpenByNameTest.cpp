@@ -1,0 +1,82 @@
+// Opening the printer's port by the beginning of its name, against a mock device tree (the
+// binary runs under umockdev-wrapper).
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "protocol/CashRegManager.h"
+#include "serial/SerialManager.h"
+#include "tests/serial/MockDeviceTree.h"
+
+namespace tallix {
+namespace {
+
+using test::MockDeviceTree;
+
+// One byte from the far end of an emulated port, or -1 when none comes within five seconds.
+int ReadFarEnd(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    if (poll(&p, 1, 5000) != 1) {
+        return -1;
+    }
+    uint8_t byte = 0;
+    return ::read(fd, &byte, 1) == 1 ? byte : -1;
+}
+
+class LinkOpenByName : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(tree.add("P: /devices/usb1\nE: SUBSYSTEM=usb\n"));
+        ASSERT_TRUE(tree.add("P: /devices/usb2\nE: SUBSYSTEM=usb\n"));
+        ASSERT_TRUE(tree.addTty("/devices/usb2/ttyUSB1", "ttyUSB1", 1));
+        ASSERT_TRUE(tree.addTty("/devices/usb1/ttyUSB0", "ttyUSB0", 0));
+        ASSERT_TRUE(tree.addTty("/devices/usb1/ttyACM0", "ttyACM0", 2));
+    }
+
+    // The device node of the first listed port whose name begins with prefix.
+    static std::string FirstListed(const std::string& prefix) {
+        SerialManager ports;
+        for (int i = 0; i < ports.findRS232Ports(); ++i) {
+            if (ports.streamAtIndex(i)->starts_with(prefix)) {
+                return *ports.pathAtIndex(i);
+            }
+        }
+        return {};
+    }
+
+    MockDeviceTree tree;
+};
+
+TEST_F(LinkOpenByName, TakesTheFirstListedPortWhoseNameBeginsWithTheText) {
+    const std::string first = FirstListed("ttyUSB");
+    ASSERT_FALSE(first.empty());
+    CashRegManager link;
+    ASSERT_TRUE(link.Open("ttyUSB", 9600));
+    link.SendFF(1);
+    EXPECT_EQ(ReadFarEnd(tree.farEnd(first)), 0xFF);
+    link.Close();
+}
+
+TEST_F(LinkOpenByName, WholeNameSelectsThatPort) {
+    CashRegManager link;
+    ASSERT_TRUE(link.Open("ttyACM0", 9600));
+    link.SendFF(1);
+    EXPECT_EQ(ReadFarEnd(tree.farEnd("/dev/ttyACM0")), 0xFF);
+}
+
+TEST_F(LinkOpenByName, TextThatBeginsNoNameOpensNothing) {
+    CashRegManager link;
+    EXPECT_FALSE(link.Open("ttyS", 9600));
+    EXPECT_FALSE(link.Open("TTYUSB", 9600));  // the comparison is exact
+    EXPECT_FALSE(link.Open("ttyUSB0 ", 9600));
+    // Nothing was opened: every port can still be taken.
+    SerialManager line;
+    EXPECT_GE(line.open("/dev/ttyUSB0", 9600, 8, 0, 1), 0);
+}
+
+}  // namespace
+}  // namespace tallix
