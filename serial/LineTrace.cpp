@@ -1,0 +1,132 @@
+#include "serial/LineTrace.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+namespace tallix {
+
+namespace detail {
+std::atomic<bool> gLineTraceOn{false};
+}  // namespace detail
+
+namespace {
+
+// The one trace of the process. It lives for the whole program, so a thread that read the
+// switch as on just before StopLineTrace finds a closed file under the lock, never freed
+// memory.
+struct TraceSink {
+    std::mutex lock;
+    int fd = -1;  // guarded by lock
+    std::chrono::steady_clock::time_point start;
+};
+
+TraceSink& Sink() {
+    static TraceSink sink;
+    return sink;
+}
+
+// Writes all of text; a trace that cannot be written is not worth stopping the run for.
+void WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            return;
+        }
+    }
+}
+
+std::string WallClockNow() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char text[64];
+    const size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+    (void)std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(ms));
+    return text;
+}
+
+}  // namespace
+
+std::string TraceColumns(const uint8_t* bytes, int count) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string hex;
+    std::string text;
+    if (bytes != nullptr && count > 0) {
+        hex.reserve(static_cast<size_t>(count) * 3);
+        text.reserve(static_cast<size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            const uint8_t b = bytes[i];
+            if (i > 0) {
+                hex.push_back(' ');
+            }
+            hex.push_back(kHex[b >> 4]);
+            hex.push_back(kHex[b & 0x0F]);
+            text.push_back(b >= 0x20 && b <= 0x7E ? static_cast<char>(b) : '.');
+        }
+    }
+    return hex + " | " + text;
+}
+
+bool StartLineTrace(const std::string& path) {
+    StopLineTrace();
+    TraceSink& sink = Sink();
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    const std::lock_guard<std::mutex> guard(sink.lock);
+    sink.fd = fd;
+    sink.start = std::chrono::steady_clock::now();
+    WriteAll(fd, "# tallix line trace, started " + WallClockNow() +
+                     "; times in ms since then (monotonic)\n"
+                     "#       ms tag      count | hex | text\n");
+    detail::gLineTraceOn.store(true, std::memory_order_release);
+    return true;
+}
+
+void StopLineTrace() {
+    TraceSink& sink = Sink();
+    detail::gLineTraceOn.store(false, std::memory_order_release);
+    const std::lock_guard<std::mutex> guard(sink.lock);
+    if (sink.fd >= 0) {
+        (void)::close(sink.fd);
+        sink.fd = -1;
+    }
+}
+
+void TraceLineBytes(const char* tag, const uint8_t* bytes, int count) {
+    if (!LineTraceOn()) {
+        return;
+    }
+    TraceSink& sink = Sink();
+    const std::string columns = TraceColumns(bytes, count);
+    const std::lock_guard<std::mutex> guard(sink.lock);
+    if (sink.fd < 0) {
+        return;
+    }
+    // The time is taken under the lock, so records stand in the file in time order.
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sink.start)
+            .count();
+    char head[64];
+    (void)std::snprintf(head, sizeof head, "%10.3f %-8s %5d | ", ms, tag != nullptr ? tag : "?",
+                        count < 0 ? 0 : count);
+    WriteAll(sink.fd, head + columns + "\n");
+}
+
+}  // namespace tallix
