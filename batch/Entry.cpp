@@ -8,6 +8,7 @@
 #include "batch/Options.h"
 #include "batch/RunSequence.h"
 #include "batch/SetupLauncher.h"
+#include "serial/LineTrace.h"
 
 #ifndef TALLIX_VERSION
 #define TALLIX_VERSION "unknown"
@@ -65,7 +66,13 @@ int TallixMain(int argc, char* argv[]) {
     if (invalid != kExitOk) {
         return invalid;
     }
-    return RunBatch(options);
+    // A trace that cannot be opened is no reason to refuse the job: the run goes on untraced.
+    if (!options.traceFilePath.empty()) {
+        (void)StartLineTrace(options.traceFilePath);
+    }
+    const int exitCode = RunBatch(options);
+    StopLineTrace();
+    return exitCode;
 }
 
 }  // namespace tallix

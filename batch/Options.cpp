@@ -120,6 +120,13 @@ Mode ChooseMode(const std::vector<std::string>& arguments) {
 Options ScanOptions(const std::vector<std::string>& arguments) {
     Options options;
     for (size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i] == "--trace") {
+            if (i + 1 < arguments.size() && !arguments[i + 1].empty() &&
+                arguments[i + 1][0] != '-') {
+                options.traceFilePath = StandardizePath(arguments[++i]);
+            }
+            continue;
+        }
         Option option{};
         if (!Recognise(arguments[i], option)) {
             continue;

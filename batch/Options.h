@@ -21,6 +21,9 @@ struct Options {
     bool serialNumberOnly = false;  // -n without a value
     int32_t speed = 0;              // from speedText, else the device entry
     int32_t logicalID = 0;          // from logicalIDText, else the device entry
+    // --trace FILE: where the line trace goes (standardised). Not one of the nine texts: it
+    // never counts for completeness and changes nothing else of the run.
+    std::string traceFilePath;
 
     // All nine texts are given, so the preferences file is not needed.
     bool IsComplete() const;
@@ -40,7 +43,8 @@ Mode ChooseMode(const std::vector<std::string>& arguments);
 // Scans the batch options, left to right. Each option is one whole argument ("-i" or "-I",
 // nothing attached) and takes the next argument as its value unless that begins with "-";
 // an option without a value is ignored, except "-n", which then selects serial-number-only
-// mode. Unknown arguments are skipped; a later value overwrites an earlier one.
+// mode. Unknown arguments are skipped; a later value overwrites an earlier one. "--trace"
+// takes its value the same way but is no batch option.
 Options ScanOptions(const std::vector<std::string>& arguments);
 
 // kExitOk when both file paths are given, else the exit code for the first one missing.
