@@ -131,5 +131,14 @@ TEST(LinkSim, ExecutedWithoutAnyAckCountsForReportsToo) {
     EXPECT_EQ(p.Entries("frame", 2).size(), 2U);
 }
 
+TEST(LinkSim, LineWithoutItsPrinterFailsTheNextCommand) {
+    SimLink p({});
+    ASSERT_TRUE(p.opened);
+    EXPECT_TRUE(p.Send("X;LAST;;;;;"));
+    p.sim.stop();
+    // The far end of the line is gone: nothing can be written, the reset fails at once.
+    EXPECT_FALSE(p.Send("X;AFTER;;;;;"));
+}
+
 }  // namespace
 }  // namespace tallix
