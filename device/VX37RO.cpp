@@ -1,8 +1,6 @@
 #include "device/VX37RO.h"
 
 #include <algorithm>
-#include <array>
-#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -37,30 +35,6 @@ std::string_view UpToZero(const std::vector<uint8_t>& area, std::size_t limit) {
             static_cast<std::size_t>(end - area.begin())};
 }
 
-}  // namespace
-
-VX37RO::VX37RO() : cashRegMan(std::make_unique<CashRegManager>()) {}
-
-VX37RO::~VX37RO() = default;
-
-bool VX37RO::Open(const std::string& port, int boudRate) {
-    return cashRegMan->Open(port, boudRate);
-}
-
-void VX37RO::Close() {
-    cashRegMan->Close();
-}
-
-bool VX37RO::Initialize(int logicalID) {
-    return cashRegMan->InitializeCR(logicalID, VX37ROCharacterMap().data(), kEncodingWindows1250);
-}
-
-void VX37RO::SetCodePage(uint64_t codePage) {
-    cashRegMan->setString_codepage(codePage);
-}
-
-namespace {
-
 bool Send(CashRegManager& link, const std::optional<std::string>& text, bool checkSequence) {
     if (!text) {
         return false;
@@ -82,6 +56,26 @@ std::optional<std::string> NumberAndAmount(const char* head, int number, double 
 }
 
 }  // namespace
+
+VX37RO::VX37RO() : cashRegMan(std::make_unique<CashRegManager>()) {}
+
+VX37RO::~VX37RO() = default;
+
+bool VX37RO::Open(const std::string& port, int boudRate) {
+    return cashRegMan->Open(port, boudRate);
+}
+
+void VX37RO::Close() {
+    cashRegMan->Close();
+}
+
+bool VX37RO::Initialize(int logicalID) {
+    return cashRegMan->InitializeCR(logicalID, VX37ROCharacterMap().data(), kEncodingWindows1250);
+}
+
+void VX37RO::SetCodePage(uint64_t codePage) {
+    cashRegMan->setString_codepage(codePage);
+}
 
 bool VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
                            int stockGroup, int vatGroup) {
