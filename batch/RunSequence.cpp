@@ -1,13 +1,88 @@
 #include "batch/RunSequence.h"
 
+#include <optional>
+#include <string>
+
+#include "batch/CommandDispatch.h"
+#include "batch/CommandFile.h"
+#include "batch/DeviceSelection.h"
 #include "batch/ExitCodes.h"
+#include "batch/ResultFile.h"
+#include "config/Numbers.h"
+#include "device/VX37RO.h"
 
 namespace tallix {
+namespace {
+
+constexpr const char* kDeviceType = "VX-37";
+
+// Closes the printer when the run leaves the stages after a successful Open.
+class OpenDevice {
+  public:
+    explicit OpenDevice(VX37RO& device) : device_(device) {}
+    ~OpenDevice() { device_.Close(); }
+    OpenDevice(const OpenDevice&) = delete;
+    OpenDevice& operator=(const OpenDevice&) = delete;
+
+  private:
+    VX37RO& device_;
+};
+
+// Result and command stages, with the printer open and its serial number read. The result
+// file is closed before this returns, so before the printer.
+int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& serialNumber) {
+    std::optional<ResultFile> result = ResultFile::Open(options.resultFilePath);
+    if (!result) {
+        return kExitResultFileFailed;
+    }
+    if (options.serialNumberOnly) {
+        const bool written = result->WriteSerialNumber(serialNumber);
+        result->Close();
+        return written ? kExitOk : kExitResultWriteFailed;
+    }
+    const CommandFileRead commands = ReadCommandFile(options.commandFilePath);
+    if (commands.status != kExitOk) {
+        result->Close();
+        return commands.status;
+    }
+    const bool allAnswered = ExecuteCommandLines(device, *result, commands.lines);
+    result->Close();
+    return allAnswered ? kExitOk : kExitResultWriteFailed;
+}
+
+}  // namespace
 
 int RunBatch(const Options& options) {
-    // Completion, the device stage and the command run are not in place yet.
-    (void)options;
-    return kExitOk;
+    return RunBatch(options, [] { return std::make_unique<VX37RO>(); });
+}
+
+int RunBatch(const Options& given, const DeviceFactory& makeDevice) {
+    Options options = given;
+    if (!options.IsComplete()) {
+        if (const std::optional<int> failed = SelectDevice(options)) {
+            return *failed;
+        }
+    } else {
+        options.speed = ParseLeadingInt(options.speedText);
+        options.logicalID = ParseLeadingInt(options.logicalIDText);
+    }
+
+    const std::unique_ptr<VX37RO> device = makeDevice();
+    if (!device || options.deviceType != kDeviceType) {
+        return kExitWrongDeviceType;
+    }
+    if (!device->Open(options.portName, options.speed)) {
+        return kExitOpenFailed;
+    }
+    const OpenDevice closeOnExit(*device);
+    if (!device->Initialize(options.logicalID)) {
+        return kExitInitializeFailed;
+    }
+    std::string serialNumber;
+    if (!device->Oxel_GetSerial(serialNumber)) {
+        return kExitSerialNumberFailed;
+    }
+    return RunOnOpenDevice(options, *device, serialNumber);
 }
 
 }  // namespace tallix

@@ -1,0 +1,100 @@
+#include "batch/CommandDispatch.h"
+
+#include "device/VX37RO.h"
+
+namespace tallix {
+namespace {
+
+constexpr double kPercentLimit = 99.99;
+
+int32_t CodeOf(bool done) {
+    return done ? kCodeDone : kCodeFailed;
+}
+
+}  // namespace
+
+std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line) {
+    const std::size_t fields = line.fieldCount();
+    switch (line.commandNumber()) {
+        case 49:
+            // Fields 2, 6 and 7 must be there but say nothing the printer needs.
+            if (fields < 8) {
+                return kCodeSyntaxError;
+            }
+            return CodeOf(device.Sell_SellItem(line.text(1), line.decimal(4), line.decimal(3), 1, 1,
+                                               line.integer(5)));
+        case 51:
+            return CodeOf(device.Sell_Payment(4, 0.0));
+        case 53:
+            if (fields < 5) {
+                return kCodeSyntaxError;
+            }
+            return CodeOf(device.Sell_Payment(line.integer(3), line.decimal(4)));
+        case 54:
+            if (fields < 6) {
+                return kCodeSyntaxError;
+            }
+            return CodeOf(device.Sell_PrintText(line.text(1), line.text(2), line.text(3),
+                                                line.text(4), line.text(5)));
+        case 69:
+            if (fields < 2) {
+                return kCodeSyntaxError;
+            }
+            switch (line.integer(1)) {
+                case 0:
+                    return CodeOf(device.Report_FiscalDay());
+                case 2:
+                    return CodeOf(device.Report_NonFiscalDay());
+                default:
+                    return std::nullopt;
+            }
+        case 70:
+            if (fields != 4) {
+                return std::nullopt;
+            }
+            return CodeOf(device.Other_ServiceMoneyTransfer(line.integer(1), line.decimal(2)));
+        case 109:
+            return CodeOf(device.Other_PrintDubliate());
+        case 200: {
+            if (fields < 3) {
+                return kCodeSyntaxError;
+            }
+            const double percent = line.decimal(1);
+            if (percent < -kPercentLimit || percent > kPercentLimit) {
+                return kCodeSyntaxError;
+            }
+            // Negative is a discount (kind 1), anything else a surcharge (kind 0).
+            if (percent < 0) {
+                return CodeOf(device.Sell_Percent(1, -percent));
+            }
+            return CodeOf(device.Sell_Percent(0, percent));
+        }
+        default:
+            return std::nullopt;
+    }
+}
+
+bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines) {
+    int32_t lastCode = kCodeDone;
+    bool failed = false;
+    for (std::size_t index = 0; index < lines.size(); ++index) {
+        const std::string_view text = lines[index];
+        if (text.empty()) {
+            continue;
+        }
+        const CommandLine line(text);
+        int32_t code = kCodeSkippedAfterFailure;
+        if (!failed) {
+            // A line that executes nothing keeps the last code, which is still kCodeDone:
+            // any other code has stopped the run already.
+            lastCode = DispatchCommand(device, line).value_or(lastCode);
+            code = lastCode;
+        }
+        if (Responce(result, line.commandNumber(), code, failed) != kResponceOk) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace tallix

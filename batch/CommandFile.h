@@ -1,0 +1,72 @@
+#pragma once
+
+// The command file: Windows-1250 text, one command per line, fields separated by ";".
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tallix {
+
+// The decoded text of a command file, cut into lines at every line feed. A final line feed
+// gives a last, empty line; empty lines are kept here and skipped by the command run.
+class CommandLines {
+  public:
+    CommandLines() = default;
+    explicit CommandLines(std::string text);
+
+    std::size_t size() const { return spans_.size(); }
+    // Line index as cut, without its line feed and untrimmed.
+    std::string_view operator[](std::size_t index) const;
+
+  private:
+    std::string text_;
+    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset, length
+};
+
+// What reading a command file gave: status is kExitOk with the lines, kExitCommandFileFailed
+// when the file is missing, unreadable or a folder, kExitCommandFileEmpty when it holds no
+// bytes. Bytes that Windows-1250 leaves undefined decode to U+0081 and so on; decoding
+// never fails.
+struct CommandFileRead {
+    int status = 0;
+    CommandLines lines;
+};
+CommandFileRead ReadCommandFile(const std::string& path);
+
+// One non-empty line cut into fields at every ";" after its newline characters (LF, VT, FF,
+// CR, U+0085, U+2028, U+2029) were trimmed from both ends. Quotes do not group: a ";" inside
+// quotes still separates fields.
+class CommandLine {
+  public:
+    explicit CommandLine(std::string_view line);
+
+    std::size_t fieldCount() const { return fields_.size(); }
+    // Field index with every '"' removed from both of its ends; "" past the last field.
+    std::string_view field(std::size_t index) const;
+    std::string text(std::size_t index) const { return std::string(field(index)); }
+    // The decimal integer at the start of the field, saturated to 32 bits; 0 when none.
+    int32_t integer(std::size_t index) const;
+    // The decimal number at the start of the field; 0 when none (see ParseLeadingDecimal).
+    double decimal(std::size_t index) const;
+    int32_t commandNumber() const { return integer(0); }
+
+  private:
+    std::vector<std::string_view> fields_;
+};
+
+// Newline characters trimmed from both ends of a UTF-8 line; blanks and tabs stay.
+std::string_view TrimNewlines(std::string_view line);
+
+// The decimal number at the start of text, whatever the locale: leading blanks skipped, an
+// optional sign, digits with an optional "." and fraction digits (".5" and "5." count), and
+// an optional exponent ("e" or "E", optional sign, digits) as a C program reading the
+// number would take it. 0 when there is no number; "inf", "nan" and hexadecimal forms are
+// not numbers ("0x10" reads as 0). A value too large for a double is infinite, one too
+// small is 0.
+double ParseLeadingDecimal(std::string_view text);
+
+}  // namespace tallix
