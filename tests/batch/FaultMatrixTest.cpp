@@ -1,0 +1,209 @@
+// Whole batch runs against a misbehaving printer: each row is a tallix-sim fault setting and
+// a command file, and what the caller and the printer must end up with — the exit code, the
+// result file's bytes, and the commands the printer executed (from its journal). No receipt
+// line may be lost or executed twice.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "batch/ExitCodes.h"
+#include "tests/batch/TallixRun.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/WaitFor.h"
+
+namespace tallix {
+namespace {
+
+using test::NineOptions;
+using test::RunTallix;
+using test::SimProcess;
+using test::TempDir;
+
+const std::string kReceipt =
+    "49;PAINE;0;2;2.50;1;0;0\r\n"
+    "49;LAPTE;0;1;6.20;2;0;0\r\n"
+    "54;VA MULTUMIM;;;;\r\n"
+    "53;;;0;20.00\r\n";
+
+// What the printer executes for each line of kReceipt.
+const std::vector<std::string> kReceiptCommands = {
+    "L;;PAINE;2.50;2.000;1;1;1;0;0;",
+    "L;;LAPTE;6.20;1.000;1;1;2;0;0;",
+    "X;VA MULTUMIM;;;;;",
+    "E;0;20.00;;;;",
+};
+
+const std::string kOk49 = R"("49";"0";"No error";)"
+                          "\n";
+const std::string kOk54 = R"("54";"0";"No error";)"
+                          "\n";
+const std::string kOk53 = R"("53";"0";"No error";"";)"
+                          "\n";
+const std::string kAllAnswered = kOk49 + kOk49 + kOk54 + kOk53;
+
+std::string Failed(int command) {
+    return "\"" + std::to_string(command) + R"(";"1";"No printer response";)" + "\n";
+}
+std::string Skipped(int command) {
+    return "\"" + std::to_string(command) + R"(";"9";"Error in previous command";)" + "\n";
+}
+
+std::vector<std::string> First(size_t count) {
+    return {kReceiptCommands.begin(), kReceiptCommands.begin() + static_cast<long>(count)};
+}
+
+struct FaultRow {
+    const char* name;
+    std::vector<std::string> simArgs;
+    int speed;  // the host's -s
+    int exitCode;
+    std::string result;
+    std::vector<std::string> executed;
+};
+
+void PrintTo(const FaultRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class FaultMatrix : public ::testing::TestWithParam<FaultRow> {};
+
+TEST_P(FaultMatrix, ExitCodeResultFileAndPrintedCommands) {
+    const FaultRow& row = GetParam();
+    SimProcess sim(row.simArgs);
+    ASSERT_TRUE(sim.ready());
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    const std::string result = dir.file("out/receipt.result");
+    ASSERT_TRUE(TempDir::WriteFile(commands, kReceipt));
+
+    const auto run = RunTallix(NineOptions(commands, result, sim.path(), row.speed), dir.path());
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, row.exitCode);
+    EXPECT_EQ(run.out + run.err, "") << "batch mode prints nothing";
+    EXPECT_EQ(TempDir::ReadFile(result), row.result);
+    // The journal is written as things happen; the run is over, so it is complete.
+    EXPECT_EQ(sim.executedCommands(), row.executed);
+}
+
+// Two wake-ups per command and one for the serial number: the 5th wake-up is the first of
+// the third command.
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FaultMatrix,
+    ::testing::Values(
+        FaultRow{"NoFault", {}, 115200, kExitOk, kAllAnswered, kReceiptCommands},
+        // The printer executed the frame but its ACK was lost: the moved sequence says so,
+        // and the frame is not sent again.
+        FaultRow{"LostAcks", {"--drop-ack", "2"}, 115200, kExitOk, kAllAnswered, kReceiptCommands},
+        FaultRow{"EveryAckLost",
+                 {"--drop-ack-every", "1"},
+                 115200,
+                 kExitOk,
+                 kAllAnswered,
+                 kReceiptCommands},
+        // Lost on the way: not executed, so sent again until it arrives.
+        FaultRow{
+            "LostFrames", {"--drop-frames", "3"}, 115200, kExitOk, kAllAnswered, kReceiptCommands},
+        FaultRow{"EverySecondFrameLost",
+                 {"--drop-frame-every", "2"},
+                 115200,
+                 kExitOk,
+                 kAllAnswered,
+                 kReceiptCommands},
+        FaultRow{"CorruptedAnswerChecksums",
+                 {"--corrupt-answer-every", "2"},
+                 115200,
+                 kExitOk,
+                 kAllAnswered,
+                 kReceiptCommands},
+        FaultRow{"NineNoiseBytesBeforeTheLineFeed",
+                 {"--noise", "9"},
+                 115200,
+                 kExitOk,
+                 kAllAnswered,
+                 kReceiptCommands},
+        FaultRow{
+            "PrinterAt9600Baud", {"--baud", "9600"}, 9600, kExitOk, kAllAnswered, kReceiptCommands},
+        FaultRow{
+            "LateReplies", {"--delay-ms", "40"}, 115200, kExitOk, kAllAnswered, kReceiptCommands},
+        FaultRow{"AllFaultsAtOnce",
+                 {"--drop-ack-every", "3", "--drop-frame-every", "4", "--corrupt-answer-every", "5",
+                  "--noise", "4", "--noise-every", "2"},
+                 115200,
+                 kExitOk,
+                 kAllAnswered,
+                 kReceiptCommands},
+        // The sequence never moves: the first command counts as not executed, though the
+        // printer did execute it, and nothing more is sent.
+        FaultRow{"FrozenSequence",
+                 {"--freeze-sequence"},
+                 115200,
+                 kExitOk,
+                 Failed(49) + Skipped(49) + Skipped(54) + Skipped(53),
+                 First(1)}),
+    [](const ::testing::TestParamInfo<FaultRow>& info) { return std::string(info.param.name); });
+
+// Rows whose printer goes away: the line that meets it waits out the protocol's time-outs
+// (201 wake-up exchanges, about 42 s), the rest are skipped, and the run still ends with 0.
+INSTANTIATE_TEST_SUITE_P(
+    SlowRows, FaultMatrix,
+    ::testing::Values(
+        // No answer to the third command's first wake-up: not sent, so not executed.
+        FaultRow{"PrinterStopsAnsweringMidReceipt",
+                 {"--mute-after-wakeups", "5"},
+                 115200,
+                 kExitOk,
+                 kOk49 + kOk49 + Failed(54) + Skipped(53),
+                 First(2)},
+        // Hang-up right after the second command was executed: its confirmation never comes.
+        // The link was reset just before the line went, so the wake-ups run to their end.
+        FaultRow{"HangUpMidReceipt",
+                 {"--hangup-after", "2"},
+                 115200,
+                 kExitOk,
+                 kOk49 + Failed(49) + Skipped(54) + Skipped(53),
+                 First(2)}),
+    [](const ::testing::TestParamInfo<FaultRow>& info) { return std::string(info.param.name); });
+
+// A second run on a port that a first run holds gets 10 and touches nothing; the first run
+// goes on undisturbed.
+TEST(FaultMatrixPortHeld, SecondRunEndsWith10AndTheFirstIsUnaffected) {
+    // Late replies stretch the first run, so that the second starts while it holds the port.
+    SimProcess sim({"--delay-ms", "30"});
+    ASSERT_TRUE(sim.ready());
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    ASSERT_TRUE(TempDir::WriteFile(commands, kReceipt));
+    const std::string firstResult = dir.file("first.result");
+    const std::string secondResult = dir.file("second.result");
+
+    test::TallixOutcome first;
+    std::thread firstRun(
+        [&] { first = RunTallix(NineOptions(commands, firstResult, sim.path()), dir.path()); });
+    // The first run holds the port once the printer has seen its first command frame.
+    const bool started = test::WaitFor(
+        [&] {
+            for (const auto& entry : sim.journalLines()) {
+                if (entry.kind() == "frame") {
+                    return true;
+                }
+            }
+            return false;
+        },
+        std::chrono::seconds(30));
+    const auto second = RunTallix(NineOptions(commands, secondResult, sim.path()), dir.path());
+    firstRun.join();
+    ASSERT_TRUE(started);
+
+    EXPECT_EQ(second.exitCode, kExitOpenFailed);
+    EXPECT_EQ(second.out + second.err, "");
+    EXPECT_EQ(TempDir::ReadFile(secondResult), "");
+    EXPECT_EQ(first.exitCode, kExitOk);
+    EXPECT_EQ(TempDir::ReadFile(firstResult), kAllAnswered);
+    EXPECT_EQ(sim.executedCommands(), kReceiptCommands) << "each command once, by the first run";
+}
+
+}  // namespace
+}  // namespace tallix

@@ -1,0 +1,22 @@
+# End-to-end tests of whole batch runs against tallix-sim: bad input files, the fault matrix,
+# the line trace. Included from tests/batch/CMakeLists.txt.
+function(tallix_e2e_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE tallix_batch tallix_test_support GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE TALLIX_PATH="$<TARGET_FILE:tallix>")
+  add_dependencies(${name} tallix)
+endfunction()
+
+tallix_e2e_test(batch_bad_input_tests BadInputTest.cpp)
+gtest_discover_tests(batch_bad_input_tests)
+
+tallix_e2e_test(batch_trace_tests LineTraceRunTest.cpp)
+target_link_libraries(batch_trace_tests PRIVATE tallix_protocol)
+gtest_discover_tests(batch_trace_tests)
+
+# The fault rows run in seconds; rows whose printer goes away wait out the protocol's
+# time-outs (about 42 s each) and are labelled slow.
+tallix_e2e_test(batch_fault_tests FaultMatrixTest.cpp)
+gtest_discover_tests(batch_fault_tests TEST_FILTER "-SlowRows/*")
+gtest_discover_tests(batch_fault_tests TEST_FILTER "SlowRows/*"
+  PROPERTIES LABELS slow TIMEOUT 300)

@@ -1,0 +1,102 @@
+#pragma once
+
+// tallix as a process against tallix-sim, for the end-to-end tests of whole batch runs: the
+// nine options on the command line (so no preferences file is read), a home folder of the
+// test's own, and what the run left behind.
+
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tests/support/RunProcess.h"
+#include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
+
+#ifndef TALLIX_PATH
+#define TALLIX_PATH "tallix"
+#endif
+
+namespace tallix::test {
+
+// The options of a run on the printer at port with every one of the nine texts given.
+inline std::vector<std::string> NineOptions(const std::string& commandFile,
+                                            const std::string& resultFile, const std::string& port,
+                                            int speed = 115200) {
+    return {"-i",   commandFile, "-o",         resultFile, "-t", "VX-37", "-k",
+            "test", "-n",        "VX37000001", "-p",       port, "-s",    std::to_string(speed),
+            "-l",   "1",         "-c",         "RO"};
+}
+
+struct TallixOutcome {
+    int exitCode = -1;
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+// Runs tallix with args and HOME in home; killed after timeout (a hang guard, not a time
+// that the run is expected to keep).
+inline TallixOutcome RunTallix(const std::vector<std::string>& args, const std::string& home,
+                               std::chrono::milliseconds timeout = std::chrono::seconds(180)) {
+    RunOptions options;
+    options.env["HOME"] = home;
+    options.captureStdout = true;
+    options.captureStderr = true;
+    options.timeout = timeout;
+    const ProcessResult result = RunProcess(TALLIX_PATH, args, options);
+    return {result.exitCode, result.timedOut, result.out, result.err};
+}
+
+// The same run, also reporting the child's peak resident memory in KiB (from wait4). No
+// output is captured and there is no time limit.
+struct MeasuredRun {
+    int exitCode = -1;
+    long peakRssKiB = 0;
+};
+inline MeasuredRun RunTallixMeasured(const std::vector<std::string>& args,
+                                     const std::string& home) {
+    MeasuredRun run;
+    std::vector<std::string> argvText = {TALLIX_PATH};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& arg : argvText) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    std::string homeVariable = "HOME=" + home;
+    char* env[] = {homeVariable.data(), nullptr};
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), env) != 0) {
+        return run;
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) {
+        return run;
+    }
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.peakRssKiB = usage.ru_maxrss;
+    return run;
+}
+
+// Lines of a text, without their line feeds.
+inline std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t start = 0;
+    while (start < text.size()) {
+        const size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+}  // namespace tallix::test
