@@ -1,0 +1,233 @@
+#include "batch/CommandDispatch.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "batch/ExitCodes.h"
+#include "batch/ResultFile.h"
+#include "batch/RunSequence.h"
+#include "tests/batch/RecordingDevice.h"
+#include "tests/support/TempDir.h"
+
+namespace tallix {
+namespace {
+
+using test::RecordingDevice;
+using test::TempDir;
+using Calls = std::vector<std::string>;
+
+// Runs a decoded command text on a recording device; keeps what it called and wrote.
+struct Dispatched {
+    explicit Dispatched(const std::string& text, std::vector<std::string> failing = {}) {
+        RecordingDevice device(calls);
+        device.failing = std::move(failing);
+        std::optional<ResultFile> file = ResultFile::Open(dir.file("result.txt"));
+        EXPECT_TRUE(file.has_value());
+        answered = ExecuteCommandLines(device, *file, CommandLines(text));
+        file->Close();
+        result = TempDir::ReadFile(dir.file("result.txt"));
+    }
+    TempDir dir;
+    Calls calls;
+    bool answered = false;
+    std::string result;
+};
+
+std::string Ok(int command) {
+    return "\"" + std::to_string(command) + "\";\"0\";\"No error\";" +
+           (command == 53 ? "\"\";" : "") + "\n";
+}
+std::string Line(int command, int number, const std::string& text) {
+    return "\"" + std::to_string(command) + "\";\"" + std::to_string(number) + "\";\"" + text +
+           "\";\n";
+}
+std::string SyntaxError(int command) {
+    return Line(command, 21, "Syntax error");
+}
+std::string Skipped(int command) {
+    return Line(command, 9, "Error in previous command");
+}
+
+TEST(CommandDispatch, EachCommandCallsItsOperationWithTheFieldsOfTheTable) {
+    const Dispatched run(
+        "49;Bread;0;2;1.50;1;0;0\n"
+        "\"49\";\"Bread\";\"0\";\"2\";\"1.50\";\"1\";\"0\";\"0\";extra\n"
+        "51\n"
+        "53;;;1;10.00\n"
+        "53;x;y;3;7.5;ignored\n"
+        "54;r1;r2;r3;r4;r5\n"
+        "69;0\n"
+        "69;2\n"
+        "70;1;25.00;x\n"
+        "109\n"
+        "200;-5;\n"
+        "200;12.5;\n");
+    EXPECT_TRUE(run.answered);
+    EXPECT_EQ(run.calls, (Calls{
+                             "Sell_SellItem(Bread, 1.500, 2.000, 1, 1, 1)",
+                             "Sell_SellItem(Bread, 1.500, 2.000, 1, 1, 1)",
+                             "Sell_Payment(4, 0.000)",
+                             "Sell_Payment(1, 10.000)",
+                             "Sell_Payment(3, 7.500)",
+                             "Sell_PrintText(r1|r2|r3|r4|r5)",
+                             "Report_FiscalDay()",
+                             "Report_NonFiscalDay()",
+                             "Other_ServiceMoneyTransfer(1, 25.000)",
+                             "Other_PrintDubliate()",
+                             "Sell_Percent(1, 5.000)",
+                             "Sell_Percent(0, 12.500)",
+                         }));
+    EXPECT_EQ(run.result, Ok(49) + Ok(49) + Ok(51) + Ok(53) + Ok(53) + Ok(54) + Ok(69) + Ok(69) +
+                              Ok(70) + Ok(109) + Ok(200) + Ok(200));
+}
+
+TEST(CommandDispatch, LinesThatExecuteNothingAreAnsweredAsDone) {
+    // 69 with another report, 70 without exactly four fields, unknown and negative numbers;
+    // lines with command number 0 (empty after trimming, blanks, comments) leave no line.
+    const Dispatched run("69;1\n70;1;25.00\n70;1;25.00;x;y\n48;x\n-3\n\r\n   \n# note;49\n\n");
+    EXPECT_TRUE(run.calls.empty());
+    EXPECT_EQ(run.result, Ok(69) + Ok(70) + Ok(70) + Ok(48) + Ok(-3));
+}
+
+TEST(CommandDispatch, PercentageBoundsAreInclusive) {
+    const Dispatched run("200;99.99;\n200;-99.99;\n200;0;\n200;-0;\n");
+    EXPECT_EQ(run.calls, (Calls{"Sell_Percent(0, 99.990)", "Sell_Percent(1, 99.990)",
+                                "Sell_Percent(0, 0.000)", "Sell_Percent(0, 0.000)"}));
+    for (const char* outside : {"200;100;\n", "200;-99.991;\n", "200;1e400;\n", "200;-5\n"}) {
+        const Dispatched refused(std::string(outside) + "109\n");
+        EXPECT_TRUE(refused.calls.empty()) << outside;
+        EXPECT_EQ(refused.result, SyntaxError(200) + Skipped(109)) << outside;
+    }
+    // "inf" and "nan" are no numbers: they read as 0.
+    EXPECT_EQ(Dispatched("200;inf;\n200;nan;\n").calls,
+              (Calls{"Sell_Percent(0, 0.000)", "Sell_Percent(0, 0.000)"}));
+}
+
+TEST(CommandDispatch, MissingFieldsAreASyntaxErrorThatStopsTheFile) {
+    for (const char* shortLine : {"49;Bread;0;2;1.50;1;0", "53;;;1", "54;a;b;c;d", "200;5", "69"}) {
+        const Dispatched run(std::string(shortLine) + "\n109\n51\n");
+        const int command = CommandLine(shortLine).commandNumber();
+        EXPECT_TRUE(run.calls.empty()) << shortLine;
+        EXPECT_EQ(run.result, SyntaxError(command) + Skipped(109) + Skipped(51)) << shortLine;
+    }
+}
+
+TEST(CommandDispatch, AFailedOperationStopsEverythingAfterIt) {
+    const Dispatched run(
+        "49;Bread;0;2;1.50;1;0;0\n53;;;0;3.00\n# comment\n109\n\n70;1;5;x\n69;1\n7\n",
+        {"Sell_Payment"});
+    EXPECT_TRUE(run.answered);
+    EXPECT_EQ(run.calls,
+              (Calls{"Sell_SellItem(Bread, 1.500, 2.000, 1, 1, 1)", "Sell_Payment(0, 3.000)"}));
+    EXPECT_EQ(run.result, Ok(49) + Line(53, 1, "No printer response") + Skipped(109) + Skipped(70) +
+                              Skipped(69) + Skipped(7));
+}
+
+TEST(CommandDispatch, ASemicolonInsideQuotesMovesTheRows) {
+    const Dispatched run("54;\"a;b\";c;d;e;f\n");
+    EXPECT_EQ(run.calls, (Calls{"Sell_PrintText(a|b|c|d|e)"}));
+}
+
+TEST(CommandDispatch, AResultLineThatCannotBeWrittenEndsTheRunAtOnce) {
+    Calls calls;
+    RecordingDevice device(calls);
+    std::optional<ResultFile> full = ResultFile::Open("/dev/full");
+    if (!full) {
+        GTEST_SKIP() << "no /dev/full";
+    }
+    EXPECT_FALSE(ExecuteCommandLines(device, *full, CommandLines("51\n109\n")));
+    EXPECT_EQ(calls, (Calls{"Sell_Payment(4, 0.000)"}));
+}
+
+// The run sequence on a recording device: the stages, their order and the clean-up.
+class RunBatchOnRecorder : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(TempDir::WriteFile(commands, "51\n109\n"));
+        options.commandFilePath = commands;
+        options.resultFilePath = result;
+        options.deviceType = "VX-37";
+        options.deviceKey = "k";
+        options.serialNumber = "s";
+        options.portName = "/dev/printer";
+        options.speedText = "19200";
+        options.logicalIDText = " 7x";
+        options.country = "RO";
+    }
+    int RunJob() {
+        return RunBatch(options, [this] {
+            auto device = std::make_unique<RecordingDevice>(calls);
+            device->failing = failing;
+            device->serial = "AB12345678";
+            return device;
+        });
+    }
+    TempDir dir;
+    std::string commands = dir.file("commands.txt");
+    std::string result = dir.file("result.txt");
+    Options options;
+    Calls calls;
+    std::vector<std::string> failing;
+};
+
+TEST_F(RunBatchOnRecorder, AWholeRunOpensInitialisesReadsTheSerialRunsAndCloses) {
+    EXPECT_EQ(RunJob(), kExitOk);
+    EXPECT_EQ(calls, (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Oxel_GetSerial()",
+                            "Sell_Payment(4, 0.000)", "Other_PrintDubliate()", "Close()"}));
+    EXPECT_EQ(TempDir::ReadFile(result), Ok(51) + Ok(109));
+}
+
+TEST_F(RunBatchOnRecorder, DeviceStageFailuresLeaveTheResultFileAlone) {
+    ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
+    options.deviceType = "vx-37";
+    EXPECT_EQ(RunJob(), kExitWrongDeviceType);
+    EXPECT_TRUE(calls.empty());
+
+    options.deviceType = "VX-37";
+    failing = {"Open"};
+    EXPECT_EQ(RunJob(), kExitOpenFailed);
+    EXPECT_EQ(calls, (Calls{"Open(/dev/printer, 19200)"}));  // no Close without an Open
+
+    calls.clear();
+    failing = {"Initialize"};
+    EXPECT_EQ(RunJob(), kExitInitializeFailed);
+    EXPECT_EQ(calls, (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Close()"}));
+
+    calls.clear();
+    failing = {"Oxel_GetSerial"};
+    EXPECT_EQ(RunJob(), kExitSerialNumberFailed);
+    EXPECT_EQ(calls,
+              (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Oxel_GetSerial()", "Close()"}));
+    EXPECT_EQ(TempDir::ReadFile(result), "old\n");
+}
+
+TEST_F(RunBatchOnRecorder, SerialNumberOnlyWritesTheSerialAndNeverReadsTheCommandFile) {
+    options.serialNumberOnly = true;
+    options.commandFilePath = dir.file("missing.txt");
+    EXPECT_EQ(RunJob(), kExitOk);
+    EXPECT_EQ(TempDir::ReadFile(result), "AB12345678");
+    EXPECT_EQ(calls.back(), "Close()");
+
+    options.resultFilePath = "/dev/full";
+    EXPECT_EQ(RunJob(), kExitResultWriteFailed);
+}
+
+TEST_F(RunBatchOnRecorder, CommandFileFailuresComeAfterTheResultFileIsEmptied) {
+    ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
+    options.commandFilePath = dir.file("missing.txt");
+    EXPECT_EQ(RunJob(), kExitCommandFileFailed);
+    EXPECT_EQ(TempDir::ReadFile(result), "");
+    EXPECT_EQ(calls.back(), "Close()");
+
+    ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
+    ASSERT_TRUE(TempDir::WriteFile(commands, ""));
+    options.commandFilePath = commands;
+    EXPECT_EQ(RunJob(), kExitCommandFileEmpty);
+    EXPECT_EQ(TempDir::ReadFile(result), "");
+}
+
+}  // namespace
+}  // namespace tallix

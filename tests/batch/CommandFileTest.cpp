@@ -1,0 +1,182 @@
+#include "batch/CommandFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "batch/ExitCodes.h"
+#include "tests/support/TempDir.h"
+
+namespace tallix {
+namespace {
+
+using test::TempDir;
+
+std::vector<std::string> LinesOf(const CommandLines& lines) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        out.emplace_back(lines[i]);
+    }
+    return out;
+}
+
+std::vector<std::string> FieldsOf(std::string_view line) {
+    const CommandLine cut(line);
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < cut.fieldCount(); ++i) {
+        out.push_back(cut.text(i));
+    }
+    return out;
+}
+
+CommandFileRead ReadBytes(const TempDir& dir, const std::string& bytes) {
+    const std::string path = dir.file("commands.txt");
+    EXPECT_TRUE(TempDir::WriteFile(path, bytes));
+    return ReadCommandFile(path);
+}
+
+TEST(CommandLines, CutAtLineFeedsWithTheEmptyLastLineOfAFinalLineFeed) {
+    EXPECT_EQ(LinesOf(CommandLines("51\n109\n")), (std::vector<std::string>{"51", "109", ""}));
+    EXPECT_EQ(LinesOf(CommandLines("51\n\n109")), (std::vector<std::string>{"51", "", "109"}));
+    // Carriage returns alone do not cut: the whole file is one line.
+    EXPECT_EQ(LinesOf(CommandLines("51\r109\r")), (std::vector<std::string>{"51\r109\r"}));
+}
+
+TEST(CommandLine, NewlinesAreTrimmedAtBothEndsBlanksAndTabsStay) {
+    EXPECT_EQ(FieldsOf("51\r"), (std::vector<std::string>{"51"}));
+    EXPECT_EQ(FieldsOf("\r\v\f51\r\r"), (std::vector<std::string>{"51"}));
+    EXPECT_EQ(FieldsOf("\xC2\x85"
+                       "54;a\xE2\x80\xA8\xE2\x80\xA9"),
+              (std::vector<std::string>{"54", "a"}));
+    EXPECT_EQ(FieldsOf(" 54;\ta ;"), (std::vector<std::string>{" 54", "\ta ", ""}));
+    // Inside the line they are ordinary characters; a lone CR file keeps them in the fields.
+    EXPECT_EQ(FieldsOf("51\r109;x"), (std::vector<std::string>{"51\r109", "x"}));
+    EXPECT_EQ(CommandLine("51\r109").commandNumber(), 51);
+}
+
+TEST(CommandLine, QuotesAreStrippedFromFieldEndsOnlyAndDoNotGroup) {
+    const CommandLine sale(R"("49";"Bread";"0";"2";"1.50";"1";"0";"0")");
+    EXPECT_EQ(sale.fieldCount(), 8U);
+    EXPECT_EQ(sale.commandNumber(), 49);
+    EXPECT_EQ(sale.text(1), "Bread");
+    EXPECT_DOUBLE_EQ(sale.decimal(4), 1.5);
+    EXPECT_EQ(sale.integer(5), 1);
+
+    EXPECT_EQ(FieldsOf(R"(54;""a"b"";"";x")"), (std::vector<std::string>{"54", R"(a"b)", "", "x"}));
+    // A ";" inside quotes still separates fields.
+    EXPECT_EQ(FieldsOf(R"(54;"a;b";c)"), (std::vector<std::string>{"54", "a", "b", "c"}));
+    EXPECT_EQ(CommandLine("54;x").text(7), "");
+}
+
+TEST(CommandLine, CommandNumberIsTheLeadingInteger) {
+    EXPECT_EQ(CommandLine("  49abc;x").commandNumber(), 49);
+    EXPECT_EQ(CommandLine("# comment;49").commandNumber(), 0);
+    EXPECT_EQ(CommandLine("-7;").commandNumber(), -7);
+    EXPECT_EQ(CommandLine("99999999999;").commandNumber(), std::numeric_limits<int32_t>::max());
+    EXPECT_EQ(CommandLine("").commandNumber(), 0);
+}
+
+TEST(ParseLeadingDecimal, PlainDecimalsWhateverFollows) {
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("10.00"), 10.0);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("  -12.5xyz"), -12.5);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("+3"), 3.0);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal(".5"), 0.5);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("5."), 5.0);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("2,50"), 2.0);  // "," is no decimal separator
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1.2.3"), 1.2);
+    EXPECT_EQ(ParseLeadingDecimal("99.99"), 99.99);
+}
+
+TEST(ParseLeadingDecimal, NoNumberGivesZero) {
+    for (const char* text : {"", "   ", ".", "-", "+.", "abc", "inf", "-inf", "INFINITY", "nan",
+                             "NaN(1)", "e5", "--1", "- 1"}) {
+        EXPECT_EQ(ParseLeadingDecimal(text), 0.0) << text;
+        EXPECT_FALSE(std::signbit(ParseLeadingDecimal(text))) << text;
+    }
+    EXPECT_FALSE(std::signbit(ParseLeadingDecimal("-0.00")));
+    // Hexadecimal: the leading "0" is the number.
+    EXPECT_EQ(ParseLeadingDecimal("0x1A"), 0.0);
+    EXPECT_EQ(ParseLeadingDecimal("0x1p3"), 0.0);
+}
+
+TEST(ParseLeadingDecimal, ExponentsCountLikeAnyLeadingNumberParse) {
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1e3"), 1000.0);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("2.5E-2"), 0.025);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1e-05"), 0.00001);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1e"), 1.0);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1e+"), 1.0);
+    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1ex"), 1.0);
+    EXPECT_EQ(ParseLeadingDecimal("1e400"), std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ParseLeadingDecimal("-1e400"), -std::numeric_limits<double>::infinity());
+    EXPECT_EQ(ParseLeadingDecimal("1e-400"), 0.0);
+    EXPECT_EQ(ParseLeadingDecimal("0e99999"), 0.0);
+    EXPECT_EQ(ParseLeadingDecimal("0.0001e-99999999999"), 0.0);
+    EXPECT_EQ(ParseLeadingDecimal("1" + std::string(400, '0') + "e-1"),
+              std::numeric_limits<double>::infinity());
+}
+
+TEST(ReadCommandFile, MissingFolderAndEmptyFiles) {
+    TempDir dir;
+    EXPECT_EQ(ReadCommandFile(dir.file("missing.txt")).status, kExitCommandFileFailed);
+    EXPECT_EQ(ReadCommandFile(dir.path()).status, kExitCommandFileFailed);
+    EXPECT_EQ(ReadBytes(dir, "").status, kExitCommandFileEmpty);
+    const CommandFileRead newline = ReadBytes(dir, "\n");
+    EXPECT_EQ(newline.status, kExitOk);
+    EXPECT_EQ(LinesOf(newline.lines), (std::vector<std::string>{"", ""}));
+}
+
+TEST(ReadCommandFile, UnreadableFileGives23) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "permission bits do not stop root";
+    }
+    TempDir dir;
+    const std::string path = dir.file("locked.txt");
+    ASSERT_TRUE(TempDir::WriteFile(path, "51\n"));
+    ASSERT_EQ(chmod(path.c_str(), 0), 0);
+    EXPECT_EQ(ReadCommandFile(path).status, kExitCommandFileFailed);
+}
+
+TEST(ReadCommandFile, DecodesWindows1250AndUndefinedBytes) {
+    TempDir dir;
+    // "Pâine ţ" in Windows-1250, then the five undefined bytes and 0x85, the ellipsis.
+    const CommandFileRead read =
+        ReadBytes(dir, "49;P\xE2ine \xFE;\r\n54;\x81\x83\x88\x90\x98\x85;\r\n");
+    ASSERT_EQ(read.status, kExitOk);
+    ASSERT_EQ(read.lines.size(), 3U);
+    EXPECT_EQ(CommandLine(read.lines[0]).text(1), "P\xC3\xA2ine \xC5\xA3");
+    // U+0081 and friends; U+2026 is not a newline character, so nothing is trimmed.
+    EXPECT_EQ(CommandLine(read.lines[1]).text(1),
+              "\xC2\x81\xC2\x83\xC2\x88\xC2\x90\xC2\x98\xE2\x80\xA6");
+}
+
+TEST(ReadCommandFile, AByteOrderMarkHidesTheFirstCommandNumber) {
+    TempDir dir;
+    const CommandFileRead read = ReadBytes(dir,
+                                           "\xEF\xBB\xBF"
+                                           "51\n109\n");
+    ASSERT_EQ(read.status, kExitOk);
+    EXPECT_EQ(CommandLine(read.lines[0]).commandNumber(), 0);
+    EXPECT_EQ(CommandLine(read.lines[1]).commandNumber(), 109);
+}
+
+TEST(ReadCommandFile, LargeFilesDecodeAcrossReadChunks) {
+    TempDir dir;
+    std::string bytes;
+    while (bytes.size() < 200 * 1024) {
+        bytes += "54;\xE2\xEE\xE3\xBA\xFE;;;;\r\n";
+    }
+    const CommandFileRead read = ReadBytes(dir, bytes);
+    ASSERT_EQ(read.status, kExitOk);
+    for (std::size_t i = 0; i + 1 < read.lines.size(); ++i) {
+        ASSERT_EQ(CommandLine(read.lines[i]).text(1), "\xC3\xA2\xC3\xAE\xC4\x83\xC5\x9F\xC5\xA3")
+            << "line " << i;
+    }
+}
+
+}  // namespace
+}  // namespace tallix
