@@ -73,7 +73,7 @@ std::string FiscalPrinter::PaymentName(int type) {
     return type >= 0 && type < kPaymentTypes ? kNames[type] : "?";
 }
 
-int64_t FiscalPrinter::Receipt::total() const {
+int64_t OpenReceipt::total() const {
     int64_t sum = 0;
     for (const int64_t g : groups) {
         sum += g;
@@ -227,7 +227,7 @@ CommandResult FiscalPrinter::payment(const std::vector<std::string>& f) {
 }
 
 void FiscalPrinter::closeReceipt() {
-    Receipt& r = *receipt_;
+    OpenReceipt& r = *receipt_;
     const int64_t change = r.paid - r.total();
     std::string block;
     if (change > 0) {

@@ -31,6 +31,19 @@ struct DayTotals {
     int64_t cashOut = 0;
 };
 
+// The receipt being registered.
+struct OpenReceipt {
+    int number = 0;
+    std::string printed;  // everything printed for it, kept for the duplicate
+    std::array<int64_t, kVatGroups> groups{};
+    int items = 0;
+    int64_t paid = 0;
+    std::array<int64_t, kPaymentTypes> payments{};
+    int64_t discounts = 0;
+    int64_t surcharges = 0;
+    int64_t total() const;
+};
+
 // The fiscal side of the printer: receipts, reports and the cash drawer. It executes command
 // texts and prints on the paper; it knows nothing of the line.
 class FiscalPrinter {
@@ -55,18 +68,6 @@ class FiscalPrinter {
     static std::string PaymentName(int type);
 
   private:
-    struct Receipt {
-        int number = 0;
-        std::string printed;  // everything printed for it, kept for the duplicate
-        std::array<int64_t, kVatGroups> groups{};
-        int items = 0;
-        int64_t paid = 0;
-        std::array<int64_t, kPaymentTypes> payments{};
-        int64_t discounts = 0;
-        int64_t surcharges = 0;
-        int64_t total() const;
-    };
-
     CommandResult sale(const std::vector<std::string>& f);
     CommandResult payment(const std::vector<std::string>& f);
     CommandResult freeText(const std::vector<std::string>& f);
@@ -83,7 +84,7 @@ class FiscalPrinter {
     std::string serial_;
     PaperSink paper_;
     Clock clock_;
-    std::optional<Receipt> receipt_;
+    std::optional<OpenReceipt> receipt_;
     std::string lastReceipt_;
     bool lastDuplicated_ = true;  // nothing to duplicate yet
     int receiptNumber_ = 0;

@@ -62,7 +62,7 @@ void LinkParser::feed(uint8_t byte, std::vector<LinkEvent>& events) {
         const std::string withCr = text_ + '\r';
         const uint16_t expected = CalculateCrC(reinterpret_cast<const uint8_t*>(withCr.data()),
                                                static_cast<int>(withCr.size()));
-        const uint16_t received = static_cast<uint16_t>((crcHigh_ << 8) | byte);
+        const auto received = static_cast<uint16_t>((crcHigh_ << 8) | byte);
         LinkEvent event;
         event.kind = LinkEvent::Kind::Frame;
         event.text = std::move(text_);

@@ -1,7 +1,6 @@
 #include "sim/SimLoop.h"
 
 #include <poll.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/signalfd.h>
 #include <termios.h>
@@ -9,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <memory>

@@ -21,7 +21,7 @@ int32_t Next(int32_t sequence) {
 }  // namespace
 
 VirtualPrinter::VirtualPrinter(PrinterSettings settings, FaultSettings faults, LineSink journalSink,
-                               FiscalPrinter::PaperSink paper, FiscalPrinter::Clock clock)
+                               FiscalPrinter::PaperSink paper, const FiscalPrinter::Clock& clock)
     : settings_(std::move(settings)),
       faults_(faults),
       journal_(std::move(journalSink)),
@@ -48,7 +48,7 @@ void VirtualPrinter::journal(const std::string& line) {
 std::string VirtualPrinter::WakeUpId(int logicalId) {
     char id[16];
     std::snprintf(id, sizeof id, "%.2d", logicalId);
-    return std::string(id, 2);
+    return {id, 2};
 }
 
 std::vector<uint8_t> VirtualPrinter::AnswerFrame(const std::string& serial, int32_t sequence) {

@@ -32,7 +32,7 @@ class VirtualPrinter {
     using LineSink = std::function<void(const std::string& line)>;
 
     VirtualPrinter(PrinterSettings settings, FaultSettings faults, LineSink journalSink,
-                   FiscalPrinter::PaperSink paper, FiscalPrinter::Clock clock);
+                   FiscalPrinter::PaperSink paper, const FiscalPrinter::Clock& clock);
 
     std::vector<Reply> feed(const uint8_t* bytes, std::size_t count);
     std::vector<Reply> feed(const std::vector<uint8_t>& bytes) {

@@ -36,7 +36,7 @@ class HostPort {
     HostPort(const HostPort&) = delete;
     HostPort& operator=(const HostPort&) = delete;
 
-    bool ok() const { return fd_ >= 0; }
+    [[nodiscard]] bool ok() const { return fd_ >= 0; }
     bool send(const Bytes& bytes) {
         return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
@@ -73,7 +73,7 @@ std::string AnswerText(const Bytes& answer) {
     if (answer.size() < 4) {
         return {};
     }
-    return std::string(answer.begin() + 1, answer.end() - 3);
+    return {answer.begin() + 1, answer.end() - 3};
 }
 
 TEST(SimProcess, ServesWakeUpsAcrossReopens) {
