@@ -20,3 +20,7 @@ tallix_e2e_test(batch_fault_tests FaultMatrixTest.cpp)
 gtest_discover_tests(batch_fault_tests TEST_FILTER "-SlowRows/*")
 gtest_discover_tests(batch_fault_tests TEST_FILTER "SlowRows/*"
   PROPERTIES LABELS slow TIMEOUT 300)
+
+# 1,000 exchanges on a lossy line: about two minutes.
+tallix_e2e_test(batch_soak_tests SoakTest.cpp)
+gtest_discover_tests(batch_soak_tests PROPERTIES LABELS slow TIMEOUT 900)
