@@ -151,6 +151,39 @@ TEST(SimProcess, PacedAndDelayedRepliesStillArrive) {
     EXPECT_EQ(AnswerText(Bytes(answer.begin() + 3, answer.end())), "VX37000001;1;");
 }
 
+// --port serves a device it did not create; here the slave of a pseudo-terminal of the test,
+// whose master plays the host's end of a cable.
+TEST(SimProcess, ServesAGivenPort) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    char name[256];
+    ASSERT_EQ(ptsname_r(master, name, sizeof name), 0);
+    {
+        SimProcess sim({"--port", name, "--baud", "19200", "--logical-id", "42"});
+        ASSERT_TRUE(sim.ready());
+        const Bytes request = kReset + WakeUpRequest("42");
+        ASSERT_EQ(write(master, request.data(), request.size()),
+                  static_cast<ssize_t>(request.size()));
+        Bytes got;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (got.size() < 17 && std::chrono::steady_clock::now() < deadline) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 100) > 0) {
+                uint8_t buffer[64];
+                const ssize_t n = read(master, buffer, sizeof buffer);
+                if (n > 0) {
+                    got.insert(got.end(), buffer, buffer + n);
+                }
+            }
+        }
+        EXPECT_EQ(AnswerText(got), "VX37000001;1;");
+        EXPECT_EQ(sim.stop(), 0);
+    }
+    close(master);
+}
+
 TEST(SimProcess, BadCommandLinesAreRefused) {
     RunOptions capture;
     capture.captureStderr = true;
