@@ -167,7 +167,7 @@ TEST(ReadCommandFile, AByteOrderMarkHidesTheFirstCommandNumber) {
 TEST(ReadCommandFile, LargeFilesDecodeAcrossReadChunks) {
     TempDir dir;
     std::string bytes;
-    while (bytes.size() < 200 * 1024) {
+    while (bytes.size() < std::size_t{200} * 1024) {
         bytes += "54;\xE2\xEE\xE3\xBA\xFE;;;;\r\n";
     }
     const CommandFileRead read = ReadBytes(dir, bytes);
