@@ -126,6 +126,9 @@ int RunSim(const SimOptions& options) {
     sigemptyset(&mask);
     sigaddset(&mask, SIGINT);
     sigaddset(&mask, SIGTERM);
+    // An ignored signal would never reach the signalfd: take both back first.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
     sigprocmask(SIG_BLOCK, &mask, nullptr);
     const int signals = signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
     signal(SIGPIPE, SIG_IGN);
