@@ -205,6 +205,39 @@ TEST_F(BatchRun, AResultFileThatCannotBeOpenedOrWrittenGives20Or50) {
     EXPECT_EQ(Received(), Commands{"E;4;;;;;"});  // 51: the rest, in type 4
 }
 
+// The example command files run as the README describes them.
+TEST_F(BatchRun, TheExamplesRunAsDocumented) {
+    const std::string examples = std::string(TALLIX_SOURCE_DIR) + "/examples/";
+    struct Example {
+        const char* file;
+        std::vector<std::string> results;  // message numbers, one per command line
+    };
+    const std::vector<Example> cases = {
+        {"receipt.txt", {"0", "0", "0", "0", "0", "0", "0", "0", "0", "0"}},
+        {"duplicate.txt", {"0", "0", "0"}},
+        {"cash-in-out.txt", {"0", "0"}},
+        {"z-report.txt", {"0", "0"}},
+        // Last: it leaves its receipt open.
+        {"faulty-line.txt", {"0", "21", "9"}},
+    };
+    for (const Example& example : cases) {
+        const std::string bytes = TempDir::ReadFile(examples + example.file);
+        ASSERT_FALSE(bytes.empty()) << example.file;
+        EXPECT_EQ(Run(bytes).exitCode, kExitOk) << example.file;
+        std::vector<std::string> numbers;
+        for (const std::string& line : test::SplitLines(Result())) {
+            const std::size_t open = line.find(";\"") + 2;
+            numbers.push_back(line.substr(open, line.find('"', open) - open));
+        }
+        EXPECT_EQ(numbers, example.results) << example.file;
+    }
+    const Commands executed = sim.executedCommands();
+    ASSERT_EQ(executed.size(), 18U);
+    EXPECT_EQ(Commands(executed.begin() + 13, executed.end()),
+              (Commands{"I;0;200.00;;;;", "I;1;50.00;;;;", "A;;;X;", "A;;;Z;",
+                        "L;;CAFEA BOABE 500G;42.50;1.000;1;1;1;0;0;"}));
+}
+
 // Serial-number-only mode: the printer's default entry comes from the preferences file.
 TEST_F(BatchRun, SerialNumberOnlyWritesTheBareSerialAndNeverReadsTheCommandFile) {
     const Preferences preferences(home.file("Library/Preferences/com.veltra.tallix.xml"));
