@@ -13,6 +13,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -22,8 +23,6 @@
 #include "protocol/Timing.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
-
-extern char** environ;
 
 namespace tallix {
 namespace {
@@ -59,6 +58,7 @@ ChildRun RunTallix(const std::vector<std::string>& args) {
     std::vector<std::string> argvText = {TALLIX_PATH};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(argvText.size() + 1);
     for (auto& arg : argvText) {
         argv.push_back(arg.data());
     }

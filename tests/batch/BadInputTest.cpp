@@ -5,12 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <random>
 #include <string>
@@ -100,7 +100,7 @@ TEST_F(BadInputTest, BinaryGarbageExecutesNothingAndEndsWith0) {
     // bytes, lone carriage returns, control characters, every high byte.
     std::mt19937 random(20261209);
     std::string garbage;
-    while (garbage.size() < 256 * 1024) {
+    while (garbage.size() < size_t{256} * 1024) {
         const auto byte = static_cast<char>(random() & 0xFF);
         if (byte < '0' || byte > '9') {
             garbage.push_back(byte);
@@ -122,12 +122,12 @@ TEST_F(BadInputTest, AHundredMegabyteCommandFileIsProcessedWithBoundedMemory) {
     {
         FILE* out = std::fopen(file.c_str(), "wb");
         ASSERT_NE(out, nullptr);
-        std::fputs("49;PAINE;0;1;2.50;1;0;0\r\n", out);
+        ASSERT_GE(std::fputs("49;PAINE;0;1;2.50;1;0;0\r\n", out), 0);
         const std::string filler = "0;" + std::string(60, 'x') + ";comment\r\n";  // 72 bytes
-        for (size_t written = 0; written < 100u * 1000 * 1000; written += filler.size()) {
-            std::fputs(filler.c_str(), out);
+        for (size_t written = 0; written < size_t{100} * 1000 * 1000; written += filler.size()) {
+            ASSERT_GE(std::fputs(filler.c_str(), out), 0);
         }
-        std::fputs("53;;;0;2.50\r\n", out);
+        ASSERT_GE(std::fputs("53;;;0;2.50\r\n", out), 0);
         ASSERT_EQ(std::fclose(out), 0);
     }
     const test::MeasuredRun run =

@@ -63,6 +63,7 @@ inline MeasuredRun RunTallixMeasured(const std::vector<std::string>& args,
     std::vector<std::string> argvText = {TALLIX_PATH};
     argvText.insert(argvText.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(argvText.size() + 1);
     for (auto& arg : argvText) {
         argv.push_back(arg.data());
     }
