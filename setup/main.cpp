@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // QApplication takes the locale from the environment; numbers stay in the C form.
-    std::setlocale(LC_NUMERIC, "C");
+    (void)std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("tallix-setup"));
     QApplication::setDesktopFileName(QStringLiteral("tallix-setup"));
 
@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
         QTimer::singleShot(200, &window, [&window, screenshot] {
             const bool saved = window.grab().save(screenshot, "PNG");
             if (!saved) {
-                std::fprintf(stderr, "tallix-setup: cannot save %s\n",
-                             screenshot.toLocal8Bit().constData());
+                (void)std::fprintf(stderr, "tallix-setup: cannot save %s\n",
+                                   screenshot.toLocal8Bit().constData());
             }
             QApplication::exit(saved ? 0 : 1);
         });

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/Preferences.h"
@@ -39,7 +40,8 @@ class ControllerStart : public ::testing::Test {
     }
 
     TallixMacAppDelegate controller(std::vector<std::string> ports = {"ttyS0", "ttyUSB0"}) {
-        return TallixMacAppDelegate(view, nullptr, script.factory(), [ports] { return ports; });
+        return TallixMacAppDelegate(view, nullptr, script.factory(),
+                                    [ports = std::move(ports)] { return ports; });
     }
 
     TempHome home;
