@@ -107,6 +107,9 @@ CommandFileRead ReadCommandFile(const std::string& path) {
     // Windows-1250 is one byte per character, so the file decodes chunk by chunk and the raw
     // bytes never need to be held whole besides the text.
     std::string text;
+    if (S_ISREG(info.st_mode) && info.st_size > 0) {
+        text.reserve(static_cast<std::size_t>(info.st_size));  // exact for plain ASCII
+    }
     std::string chunk(kReadChunk, '\0');
     bool anyBytes = false;
     for (;;) {
