@@ -32,8 +32,9 @@ struct ShownAlert {
 
 class WindowFixture : public ::testing::Test {
   protected:
-    SetupWindow& open(SetupWindow::Options options = {}) {
-        options.watchPorts = false;
+    // Hot-plug notices are off unless watchPorts says otherwise.
+    SetupWindow& open(SetupWindow::Options options = {}, bool watchPorts = false) {
+        options.watchPorts = watchPorts;
         if (!ports.empty() || !options.portLister) {
             options.portLister = [this] { return ports; };
         }

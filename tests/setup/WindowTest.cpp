@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <string>
 
+#include "setup/PortWatcher.h"
 #include "tests/setup/WindowFixture.h"
 #include "tests/support/SimProcess.h"
 
@@ -101,6 +102,21 @@ TEST_F(WindowControls, PortListChangesKeepTheTypedPort) {
     QTest::mouseClick(button("btRefreshPath"), Qt::LeftButton);
     EXPECT_EQ(path->currentText(), "");
     EXPECT_EQ(items(path), (QStringList{"ttyUSB0", "ttyUSB1"}));
+}
+
+TEST_F(WindowControls, HotPlugNoticeRelistsThePorts) {
+    ports = {"ttyS0"};
+    SetupWindow& w = open({}, true);
+    if (!w.watchingPorts()) {
+        GTEST_SKIP() << "this machine gives no device notices";
+    }
+    auto* watcher = w.findChild<PortWatcher*>();
+    ASSERT_NE(watcher, nullptr);
+    combo("cbDevPath")->setEditText("ttyACM");
+    ports = {"ttyS0", "ttyACM0"};
+    emit watcher->portsChanged();  // as a notice from the port registry does
+    EXPECT_EQ(items(combo("cbDevPath")), (QStringList{"ttyS0", "ttyACM0"}));
+    EXPECT_EQ(combo("cbDevPath")->currentText(), "ttyACM");
 }
 
 TEST_F(WindowControls, LogicalIDFieldAndStepperShowOneNumberFrom0To99) {
