@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "batch/ExitCodes.h"
+#include "batch/Options.h"
+#include "config/Paths.h"
 #include "protocol/Frame.h"
 #include "serial/LineTrace.h"
 #include "tests/batch/TallixRun.h"
@@ -140,6 +142,26 @@ TEST(LineTraceOption, IsNoBatchOption) {
     const auto onlyTrace = RunTallix({"--trace", "-i"}, home.path());
     EXPECT_EQ(onlyTrace.exitCode, kExitNoCommandFile);
     EXPECT_TRUE(FolderEntries(home.path()).empty()) << "no trace before the options are valid";
+}
+
+TEST(LineTraceOption, TakesItsFileAndLeavesTheBatchOptionsAlone) {
+    const Options traced = ScanOptions({"--trace", "~/line.trace", "-i", "c", "-o", "r"});
+    EXPECT_EQ(traced.traceFilePath, StandardizePath("~/line.trace"));
+    EXPECT_EQ(traced.commandFilePath, StandardizePath("c"));
+    EXPECT_EQ(traced.resultFilePath, StandardizePath("r"));
+    EXPECT_FALSE(traced.IsComplete());
+
+    // The file after "--trace" is not a value of the option before it.
+    const Options afterOption = ScanOptions({"-k", "--trace", "t", "-n"});
+    EXPECT_EQ(afterOption.deviceKey, "");
+    EXPECT_EQ(afterOption.traceFilePath, StandardizePath("t"));
+    EXPECT_TRUE(afterOption.serialNumberOnly);
+
+    // Like any option, it takes no value that begins with "-".
+    const Options noValue = ScanOptions({"--trace", "-i", "c"});
+    EXPECT_EQ(noValue.traceFilePath, "");
+    EXPECT_EQ(noValue.commandFilePath, StandardizePath("c"));
+    EXPECT_EQ(ScanOptions({"-i", "c", "--trace"}).traceFilePath, "");
 }
 
 }  // namespace
