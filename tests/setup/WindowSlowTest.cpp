@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <string>
 
+#include "device/VX37RO.h"
 #include "tests/setup/WindowFixture.h"
 #include "tests/support/SimProcess.h"
 
@@ -65,6 +66,24 @@ TEST_F(DeadPrinter, WindowRepaintsAndMovesUntilTheReadGivesUp) {
     EXPECT_EQ(combo("cbDevSN")->currentText(), "");
     EXPECT_GT(counter.paints, 10);
     EXPECT_GT(moves, 10);
+}
+
+TEST_F(DeadPrinter, ClosingTheWindowMidwayReleasesThePortBeforeItGoes) {
+    SimProcess sim({"--mute"});
+    ASSERT_TRUE(sim.ready());
+    open();
+    combo("cbDevPath")->setEditText(QString::fromStdString(sim.path()));
+    QTest::mouseClick(button("btRefreshSN"), Qt::LeftButton);
+    ASSERT_TRUE(window->busy());
+
+    window->close();
+    window.reset();  // waits for the printer action to end
+
+    // The port is free again: another device object can open it at once.
+    VX37RO device;
+    EXPECT_TRUE(device.Open(sim.path(), 9600));
+    device.Close();
+    EXPECT_TRUE(alerts.empty());  // nothing is shown by a window that is gone
 }
 
 }  // namespace
