@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
     }
 
     tallix::SetupWindow window;
+    QApplication::setWindowIcon(window.windowIcon());  // alerts carry it too
     window.start();
     window.show();
 
