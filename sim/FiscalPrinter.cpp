@@ -326,13 +326,16 @@ CommandResult FiscalPrinter::percent(const std::vector<std::string>& f) {
     if (receipt_->total() <= 0) {
         return Refuse("nothing to apply the percentage to");
     }
+    // Kind 1 takes the percentage off, kind 0 adds it: the host sends a command file's
+    // negative percentage as kind 1, so "-10" on the receipt is a 10 % discount.
+    const bool discount = *kind == 1;
     int64_t change = 0;
     for (auto& group : receipt_->groups) {
         const int64_t part = ScaleRounded(group, *pct, 10000);
-        group += *kind == 0 ? -part : part;
+        group += discount ? -part : part;
         change += part;
     }
-    if (*kind == 0) {
+    if (discount) {
         receipt_->discounts += change;
         print(LeftRight("REDUCERE " + FormatFixed(*pct, 2) + "%", "-" + Money(change)));
     } else {

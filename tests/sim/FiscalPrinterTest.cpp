@@ -99,11 +99,11 @@ TEST_F(Fiscal, PercentOnTheReceiptSoFar) {
     EXPECT_EQ(refusal("C;2;10.00;;;;"), "unknown percentage kind");
     EXPECT_EQ(refusal("C;0;100.01;;;;"), "percentage out of range");
     EXPECT_EQ(refusal("C;0;0.00;;;;"), "percentage out of range");
-    ASSERT_TRUE(run("C;0;10.00;;;;"));
+    ASSERT_TRUE(run("C;1;10.00;;;;"));
     EXPECT_EQ(printer.receiptTotal(), 1350);
-    ASSERT_TRUE(run("C;1;10.00;;;;"));  // on the discounted sum
+    ASSERT_TRUE(run("C;0;10.00;;;;"));  // on the discounted sum
     EXPECT_EQ(printer.receiptTotal(), 1485);
-    ASSERT_TRUE(run("C;0;100.00;;;;"));
+    ASSERT_TRUE(run("C;1;100.00;;;;"));
     EXPECT_EQ(printer.receiptTotal(), 0);
     EXPECT_EQ(refusal("C;0;5.00;;;;"), "nothing to apply the percentage to");
     ASSERT_TRUE(run("E;0;;;;;"));  // a receipt of 0.00 closes with its payment
