@@ -28,8 +28,9 @@ struct LinkEvent {
 // or reset.
 class LinkParser {
   public:
-    // Longest frame text kept; a longer one is discarded.
-    static constexpr std::size_t kMaxText = 512;
+    // Longest frame text kept; a longer one is discarded. The longest text a host builds is a
+    // free-text command: "X;" and five rows of up to 254 bytes, each closed by ";".
+    static constexpr std::size_t kMaxText = 1280;
     // Noise bytes kept for the journal (all are counted).
     static constexpr std::size_t kNoiseKept = 64;
 
