@@ -93,6 +93,11 @@ bool CashRegManager::WakeUP(WakeUpAnswer& answer) {
         if (WakeUPExchange(answer)) {
             return true;
         }
+        // A pulled cable or a hung-up line cannot answer later: repeating the exchange would
+        // only keep the caller waiting for the same failure.
+        if (!serCom->lineAlive()) {
+            return false;
+        }
     }
     return false;
 }

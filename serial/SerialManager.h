@@ -53,6 +53,9 @@ class SerialManager {
     // Stops the reading thread and closes the line. Safe to call when nothing is open.
     void close();
     int fileDescriptor() const { return inputfd.load(); }
+    // True while a line is open and its reading thread runs; false once the line hung up, failed
+    // or lost its adapter: nothing can arrive on this descriptor any more.
+    bool lineAlive() const { return inputfd.load() >= 0 && threadRunning.load(); }
     // Any speed, standard or not. True when the line accepted it.
     bool setSpeed(int64_t speed);
     // Empties the receive buffer; bytes still in the driver stay there.

@@ -14,7 +14,7 @@ tallix_e2e_test(batch_trace_tests LineTraceRunTest.cpp)
 target_link_libraries(batch_trace_tests PRIVATE tallix_protocol)
 gtest_discover_tests(batch_trace_tests)
 
-# The fault rows run in seconds; rows whose printer goes away wait out the protocol's
+# The fault rows run in seconds; rows whose printer stops answering wait out the protocol's
 # time-outs (about 42 s each) and are labelled slow.
 tallix_e2e_test(batch_fault_tests FaultMatrixTest.cpp)
 gtest_discover_tests(batch_fault_tests TEST_FILTER "-SlowRows/*")
