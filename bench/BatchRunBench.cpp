@@ -10,10 +10,6 @@
 // CPU and memory are the child's own, from wait4() (the per-child form of RUSAGE_CHILDREN).
 
 #include <benchmark/benchmark.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -21,6 +17,7 @@
 #include <vector>
 
 #include "protocol/Timing.h"
+#include "tests/support/RunProcess.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -49,36 +46,17 @@ struct ChildRun {
     double peakRssMiB = 0;
 };
 
-double Seconds(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
 ChildRun RunTallix(const std::vector<std::string>& args) {
-    ChildRun run;
-    std::vector<std::string> argvText = {TALLIX_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    argv.reserve(argvText.size() + 1);
-    for (auto& arg : argvText) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-
+    test::RunOptions options;
+    options.timeout = std::chrono::minutes(10);
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) {
-        return run;
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) {
-        return run;
-    }
+    const test::ProcessResult result = test::RunProcess(TALLIX_PATH, args, options);
+    ChildRun run;
     run.wallSeconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
-    run.peakRssMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in KiB
+    run.exitCode = result.exitCode;
+    run.cpuSeconds = result.cpuSeconds;
+    run.peakRssMiB = static_cast<double>(result.peakRssKiB) / 1024.0;  // ru_maxrss is in KiB
     return run;
 }
 

@@ -4,10 +4,6 @@
 // nine options on the command line (so no preferences file is read), a home folder of the
 // test's own, and what the run left behind.
 
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-
 #include <chrono>
 #include <string>
 #include <vector>
@@ -51,37 +47,18 @@ inline TallixOutcome RunTallix(const std::vector<std::string>& args, const std::
     return {result.exitCode, result.timedOut, result.out, result.err};
 }
 
-// The same run, also reporting the child's peak resident memory in KiB (from wait4). No
-// output is captured and there is no time limit.
+// The same run, also reporting the child's peak resident memory in KiB.
 struct MeasuredRun {
     int exitCode = -1;
     long peakRssKiB = 0;
 };
 inline MeasuredRun RunTallixMeasured(const std::vector<std::string>& args,
                                      const std::string& home) {
-    MeasuredRun run;
-    std::vector<std::string> argvText = {TALLIX_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    argv.reserve(argvText.size() + 1);
-    for (auto& arg : argvText) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    std::string homeVariable = "HOME=" + home;
-    char* env[] = {homeVariable.data(), nullptr};
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), env) != 0) {
-        return run;
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) {
-        return run;
-    }
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.peakRssKiB = usage.ru_maxrss;
-    return run;
+    RunOptions options;
+    options.env["HOME"] = home;
+    options.timeout = std::chrono::minutes(10);
+    const ProcessResult result = RunProcess(TALLIX_PATH, args, options);
+    return {result.exitCode, result.peakRssKiB};
 }
 
 // Lines of a text, without their line feeds.

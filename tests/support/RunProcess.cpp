@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +19,10 @@ void CloseFd(int& fd) {
         close(fd);
         fd = -1;
     }
+}
+
+double Seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
 int ExitCodeOf(int status) {
@@ -111,6 +116,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
     const auto deadline = std::chrono::steady_clock::now() + options.timeout;
     int status = 0;
+    rusage usage{};
     bool exited = false;
     while (true) {
         std::vector<pollfd> fds;
@@ -125,7 +131,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         }
         if (fds.empty()) {
             // Nothing left to move: wait for the child, checking the deadline.
-            const pid_t done = waitpid(pid, &status, WNOHANG);
+            const pid_t done = wait4(pid, &status, WNOHANG, &usage);
             if (done == pid) {
                 exited = true;
                 break;
@@ -179,10 +185,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     CloseFd(errPipe[0]);
     CloseFd(inPipe[1]);
     if (!exited) {
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
         }
     }
     result.exitCode = ExitCodeOf(status);
+    result.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    result.peakRssKiB = usage.ru_maxrss;
     return result;
 }
 

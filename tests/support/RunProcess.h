@@ -25,8 +25,10 @@ struct ProcessResult {
     // Exit status; 128 + signal number when a signal ended it; -1 when it could not start.
     int exitCode = -1;
     bool timedOut = false;
-    std::string out;  // captured standard output (when asked for)
-    std::string err;  // captured standard error (when asked for)
+    std::string out;        // captured standard output (when asked for)
+    std::string err;        // captured standard error (when asked for)
+    double cpuSeconds = 0;  // the child's user and system time, all its threads
+    long peakRssKiB = 0;    // the child's peak resident memory
 };
 
 // Runs program (a path, or a name looked up in PATH) with args (without argv[0]) and waits
