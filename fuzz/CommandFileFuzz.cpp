@@ -16,14 +16,11 @@
 #include "batch/CommandFile.h"
 #include "batch/ResultFile.h"
 #include "device/VX37RO.h"
+#include "fuzz/FuzzCheck.h"
+
+using tallix::fuzz::Require;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // Answers every operation without touching the line: true, except for the call numbered
 // failAt (from 1).

@@ -9,16 +9,9 @@
 #include <string_view>
 
 #include "config/Preferences.h"
+#include "fuzz/FuzzCheck.h"
 
-namespace {
-
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using tallix::fuzz::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tallix;

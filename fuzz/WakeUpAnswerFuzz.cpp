@@ -7,20 +7,12 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "protocol/Frame.h"
 #include "protocol/TextConversion.h"
 #include "protocol/WakeUpAnswerParse.h"
 
-namespace {
-
-// Aborts, so that libFuzzer records the input.
-void Require(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+using tallix::fuzz::Require;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tallix;

@@ -25,6 +25,8 @@ double Seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
+}  // namespace
+
 int ExitCodeOf(int status) {
     if (WIFEXITED(status)) {
         return WEXITSTATUS(status);
@@ -34,8 +36,6 @@ int ExitCodeOf(int status) {
     }
     return -1;
 }
-
-}  // namespace
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const RunOptions& options) {

@@ -31,6 +31,10 @@ struct ProcessResult {
     long peakRssKiB = 0;    // the child's peak resident memory
 };
 
+// A wait status as an exit code: the exit status, 128 + the signal number when a signal ended
+// the process, -1 otherwise.
+int ExitCodeOf(int status);
+
 // Runs program (a path, or a name looked up in PATH) with args (without argv[0]) and waits
 // for it to end.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,

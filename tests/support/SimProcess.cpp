@@ -10,21 +10,9 @@
 #include <cstdio>
 #include <thread>
 
+#include "tests/support/RunProcess.h"
+
 namespace tallix::test {
-
-namespace {
-
-int ExitCodeOf(int status) {
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
-    }
-    if (WIFSIGNALED(status)) {
-        return 128 + WTERMSIG(status);
-    }
-    return -1;
-}
-
-}  // namespace
 
 std::string SimExecutable() {
 #ifdef TALLIX_SIM_PATH
