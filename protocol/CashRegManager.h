@@ -4,7 +4,9 @@
 // to the printer's bytes, and the confirmed command exchange.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "protocol/Checksum.h"
@@ -15,7 +17,7 @@ namespace tallix {
 
 // The inherited SerialManager side only lists ports; all line traffic goes through serCom.
 class CashRegManager : public SerialManager {
-public:
+  public:
     CashRegManager();
     ~CashRegManager() override;
 
@@ -46,8 +48,8 @@ public:
     // text (UTF-8) to printer bytes through the code page and ECR_CHARMAP; at most 254
     // bytes and at most destinationLen; writes no terminator.
     void MacToChill(const std::string& text, uint8_t* destination, int destinationLen) const;
-    static bool ChopField(int index, const uint8_t* source, int sourceLength,
-                          uint8_t* destination, int destinationLength);
+    static bool ChopField(int index, const uint8_t* source, int sourceLength, uint8_t* destination,
+                          int destinationLength);
 
     static uint16_t CalculateCrC(const uint8_t* bytes, int length) {
         return tallix::CalculateCrC(bytes, length);
@@ -57,12 +59,22 @@ public:
 
     int logicalID() const { return logical_ID; }
 
-private:
+    // Called in every command exchange once the wake-up before the frame has reported the
+    // printer's counter, right before the first byte of the frame is written.
+    void setBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) {
+        beforeFrame_ = std::move(hook);
+    }
+    // The counter of the last trusted wake-up answer; none before the first.
+    std::optional<int32_t> lastSequence() const { return lastSequence_; }
+
+  private:
     int32_t logical_ID = 0;
     std::unique_ptr<SerialManager> serCom;
     uint8_t RequireNop = 1;
     uint8_t ECR_CHARMAP[256] = {};
     uint64_t string_codepage_ = 0;
+    std::function<void(int32_t)> beforeFrame_;
+    std::optional<int32_t> lastSequence_;
 };
 
 }  // namespace tallix

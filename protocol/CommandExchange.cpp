@@ -24,6 +24,9 @@ bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequ
     ClearReadBuf();
     SendFF();
     SendFF();
+    if (beforeFrame_) {
+        beforeFrame_(oldSequence);
+    }
     for (int attempt = 0; attempt < kFrameAttempts; ++attempt) {
         if (serCom->write(frame.data(), frameLength) <= 0) {
             return false;

@@ -91,6 +91,7 @@ bool CashRegManager::WakeUP(WakeUpAnswer& answer) {
     }
     for (int exchange = 0; exchange < kWakeUpExchanges; ++exchange) {
         if (WakeUPExchange(answer)) {
+            lastSequence_ = answer.sequence;
             return true;
         }
         // A pulled cable or a hung-up line cannot answer later: repeating the exchange would

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "protocol/CashRegManager.h"
 #include "tests/protocol/RawPrinter.h"
@@ -67,6 +69,31 @@ TEST_F(LinkTraffic, CommandExchangeSendsExactBytes) {
     EXPECT_EQ(Received(expected.size()), expected);
     EXPECT_EQ(printer.frames(), 1);
     EXPECT_EQ(printer.sequence(), 2);
+}
+
+TEST_F(LinkTraffic, HookSeesTheOldCounterBeforeTheFrameAndLastSequenceFollows) {
+    EXPECT_FALSE(link.lastSequence().has_value());
+    std::vector<std::pair<int32_t, int>> calls;  // counter given, frames the printer had seen
+    link.setBeforeFrame([&](int32_t sequence) { calls.emplace_back(sequence, printer.frames()); });
+    printer.onFrame([](int index, const std::string&, int& sequence) {
+        if (index == 0) {
+            return Bytes{};  // lost: no ACK, not executed
+        }
+        ++sequence;
+        return Bytes{0x06};
+    });
+    const std::string text = "X;ONE;;;;;";
+    ASSERT_TRUE(link.WritePacket(reinterpret_cast<const uint8_t*>(text.data()),
+                                 static_cast<int>(text.size())));
+    EXPECT_EQ(printer.frames(), 2);
+    // Once per exchange, before any byte of the frame went out.
+    EXPECT_EQ(calls, (std::vector<std::pair<int32_t, int>>{{1, 0}}));
+    EXPECT_EQ(link.lastSequence(), 2);
+
+    WakeUpAnswer answer;
+    printer.onWakeUp([](int, const std::string&, int&) { return RawPrinter::DefaultAnswer(9); });
+    ASSERT_TRUE(link.WakeUP(answer));
+    EXPECT_EQ(link.lastSequence(), 9);
 }
 
 TEST(LinkLogicalId, RequestCarriesTheFirstTwoDigits) {
