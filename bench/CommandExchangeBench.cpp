@@ -4,7 +4,6 @@
 // process (both its threads) as a share of the wall time.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <chrono>
 #include <functional>
@@ -12,19 +11,11 @@
 
 #include "protocol/CashRegManager.h"
 #include "protocol/Timing.h"
+#include "tests/support/CpuTime.h"
 #include "tests/support/SimProcess.h"
 
 namespace tallix {
 namespace {
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    auto seconds = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-    };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // Runs `once` for every iteration against a fresh simulator and reports the figures.
 void Measure(benchmark::State& state, double floorSeconds,
@@ -39,7 +30,7 @@ void Measure(benchmark::State& state, double floorSeconds,
     link.InitializeCR(1, kNoMap, 15);
 
     int failures = 0;
-    const double cpuStart = CpuSeconds();
+    const double cpuStart = test::CpuSeconds();
     const auto wallStart = std::chrono::steady_clock::now();
     for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
         if (!once(link)) {
@@ -48,7 +39,7 @@ void Measure(benchmark::State& state, double floorSeconds,
     }
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
-    const double cpu = CpuSeconds() - cpuStart;
+    const double cpu = test::CpuSeconds() - cpuStart;
     const auto iterations = static_cast<double>(state.iterations());
 
     state.counters["floor_ms"] = floorSeconds * 1e3;

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
+
 #include "batch/ExitCodes.h"
-#include "tests/config/TempHome.h"
+#include "tests/support/TempHome.h"
 
 namespace tallix {
 namespace {
@@ -142,7 +144,7 @@ TEST_F(DeviceSelectionTest, MissingFolderChainGetsAnEmptyFileAndEnds21) {
 
     // Every later run ends the same way until entries are stored.
     EXPECT_EQ(SelectDevice(options), kExitPreferences);
-    EXPECT_EQ(TempHome::ReadFile(home.preferencesFile()), "");
+    EXPECT_EQ(test::TempDir::ReadFile(home.preferencesFile()), "");
 }
 
 TEST_F(DeviceSelectionTest, UnusableFilesEnd21) {

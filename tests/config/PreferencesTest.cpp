@@ -6,14 +6,16 @@
 
 #include <dirent.h>
 #include <atomic>
+#include <fstream>
 #include <thread>
 
-#include "tests/config/TempHome.h"
+#include "tests/support/TempHome.h"
 
 namespace tallix {
 namespace {
 
 using test::ScopedUmask;
+using test::TempDir;
 using test::TempHome;
 
 constexpr const char* kStartUpBytes =
@@ -70,14 +72,14 @@ TEST_F(PreferencesTest, LocationIsUnderHome) {
 TEST_F(PreferencesTest, WindowStartOnFreshHomeCreatesChainEmptyFileThenStartUpDocument) {
     ScopedUmask mask(027);
     EXPECT_EQ(prefs.prepare(), Preparation::CreatedEmpty);
-    EXPECT_TRUE(TempHome::ReadFile(home.preferencesFile()).empty());
-    EXPECT_EQ(TempHome::ModeOf(home.preferencesFile()), 0640);
+    EXPECT_TRUE(TempDir::ReadFile(home.preferencesFile()).empty());
+    EXPECT_EQ(TempDir::ModeOf(home.preferencesFile()), 0640);
     EXPECT_EQ(prefs.read(), nullptr);  // a zero-byte file is not a document
 
     PreferencesDocument document = prefs.writeStartUpDocument();
     ASSERT_NE(document, nullptr);
-    EXPECT_EQ(TempHome::ReadFile(home.preferencesFile()), kStartUpBytes);
-    EXPECT_EQ(TempHome::ModeOf(home.preferencesFile()), 0640);
+    EXPECT_EQ(TempDir::ReadFile(home.preferencesFile()), kStartUpBytes);
+    EXPECT_EQ(TempDir::ModeOf(home.preferencesFile()), 0640);
 
     PreferencesDocument reread = prefs.read();
     ASSERT_NE(reread, nullptr);
@@ -87,7 +89,7 @@ TEST_F(PreferencesTest, WindowStartOnFreshHomeCreatesChainEmptyFileThenStartUpDo
 
     // Once something is there, preparation leaves it alone.
     EXPECT_EQ(prefs.prepare(), Preparation::Present);
-    EXPECT_EQ(TempHome::ReadFile(home.preferencesFile()), kStartUpBytes);
+    EXPECT_EQ(TempDir::ReadFile(home.preferencesFile()), kStartUpBytes);
 }
 
 TEST_F(PreferencesTest, UnreadableFilesGiveNoDocument) {
@@ -161,7 +163,7 @@ TEST_F(PreferencesTest, AddDeviceAppendsNewSerialNumberAfterExistingEntries) {
     PreferencesDocument built = StartUpDocument();
     StoreEntry(*built, Entry("A1", "a2"));
     StoreEntry(*built, Entry("B2", "b"));
-    EXPECT_EQ(TempHome::ReadFile(prefs.path()), Serialize(*built));
+    EXPECT_EQ(TempDir::ReadFile(prefs.path()), Serialize(*built));
 }
 
 TEST_F(PreferencesTest, AddDeviceWithEmptySerialNumber) {
@@ -189,7 +191,7 @@ TEST_F(PreferencesTest, AddDeviceWithEmptySerialNumber) {
 TEST_F(PreferencesTest, AddDeviceOnUnparseableFileStartsNewDocumentWithoutDefaultKey) {
     home.writePreferences("<Data><Devices>broken");
     ASSERT_TRUE(prefs.storeEntry(Entry("A1", "k")));
-    EXPECT_EQ(TempHome::ReadFile(prefs.path()),
+    EXPECT_EQ(TempDir::ReadFile(prefs.path()),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
               "<Data>\n"
               "    <Devices>\n"
@@ -199,9 +201,9 @@ TEST_F(PreferencesTest, AddDeviceOnUnparseableFileStartsNewDocumentWithoutDefaul
               "</Data>\n");
 
     // Set Default then records nothing and leaves the file as it is.
-    const std::string before = TempHome::ReadFile(prefs.path());
+    const std::string before = TempDir::ReadFile(prefs.path());
     EXPECT_FALSE(prefs.setDefault("k"));
-    EXPECT_EQ(TempHome::ReadFile(prefs.path()), before);
+    EXPECT_EQ(TempDir::ReadFile(prefs.path()), before);
     PreferencesDocument document = prefs.read();
     ASSERT_NE(document, nullptr);
     EXPECT_FALSE(DefaultKey(*document).has_value());
@@ -290,12 +292,12 @@ TEST_F(PreferencesTest, SetDefaultReplacesWholeContentOfFirstDefaultKey) {
 
 TEST_F(PreferencesTest, SetDefaultWithoutDocumentOrDefaultKeyWritesNothing) {
     EXPECT_FALSE(prefs.setDefault("k"));  // missing file: prepared empty, nothing more
-    EXPECT_TRUE(TempHome::ReadFile(prefs.path()).empty());
+    EXPECT_TRUE(TempDir::ReadFile(prefs.path()).empty());
 
     const std::string bytes = "<Data><Devices/></Data>";
     home.writePreferences(bytes);
     EXPECT_FALSE(prefs.setDefault("k"));
-    EXPECT_EQ(TempHome::ReadFile(prefs.path()), bytes);
+    EXPECT_EQ(TempDir::ReadFile(prefs.path()), bytes);
 }
 
 TEST(PreferencesDocumentTest, DefaultKeyAndDefaultEntryRules) {
@@ -397,19 +399,19 @@ TEST(PreferencesDocumentTest, WritingWhatWasReadGivesTheSameBytes) {
 TEST_F(PreferencesTest, WriteKeepsModeOfExistingFileAndLeavesNoTemporaryFile) {
     ScopedUmask mask(022);
     prefs.writeStartUpDocument();
-    EXPECT_EQ(TempHome::ModeOf(prefs.path()), 0);  // no folder yet: nothing written
+    EXPECT_EQ(TempDir::ModeOf(prefs.path()), 0);  // no folder yet: nothing written
     ASSERT_EQ(prefs.prepare(), Preparation::CreatedEmpty);
     ASSERT_EQ(::chmod(prefs.path().c_str(), 0604), 0);
     PreferencesDocument document = StartUpDocument();
     ASSERT_TRUE(prefs.write(*document));
-    EXPECT_EQ(TempHome::ModeOf(prefs.path()), 0604);
+    EXPECT_EQ(TempDir::ModeOf(prefs.path()), 0604);
     EXPECT_EQ(FolderEntries(home.preferencesFolder()),
               std::vector<std::string>{"com.veltra.tallix.xml"});
 
     // A new file gets 0666 less the umask.
     ASSERT_EQ(::unlink(prefs.path().c_str()), 0);
     ASSERT_TRUE(prefs.write(*document));
-    EXPECT_EQ(TempHome::ModeOf(prefs.path()), 0644);
+    EXPECT_EQ(TempDir::ModeOf(prefs.path()), 0644);
 }
 
 TEST_F(PreferencesTest, FailedWriteLeavesOldFileAndNoTemporaryFile) {
@@ -419,7 +421,7 @@ TEST_F(PreferencesTest, FailedWriteLeavesOldFileAndNoTemporaryFile) {
     ASSERT_EQ(::mkdir(prefs.path().c_str(), 0777), 0);
     std::ofstream(prefs.path() + "/keep") << "old";
     EXPECT_FALSE(prefs.write(*StartUpDocument()));
-    EXPECT_EQ(TempHome::ReadFile(prefs.path() + "/keep"), "old");
+    EXPECT_EQ(TempDir::ReadFile(prefs.path() + "/keep"), "old");
     EXPECT_EQ(FolderEntries(home.preferencesFolder()),
               std::vector<std::string>{"com.veltra.tallix.xml"});
 }
@@ -440,7 +442,7 @@ TEST_F(PreferencesTest, ReaderSeesOldOrNewFileNeverAMixture) {
     std::atomic<int> reads{0};
     std::thread reader([&] {
         while (!done) {
-            const std::string bytes = TempHome::ReadFile(home.preferencesFile());
+            const std::string bytes = TempDir::ReadFile(home.preferencesFile());
             if (bytes != smallBytes && bytes != largeBytes) {
                 ++mixtures;
             }

@@ -1,7 +1,6 @@
 // Opening, closing, hang-up and exclusive use of a line.
 
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -16,13 +15,6 @@ namespace tallix {
 namespace {
 
 using test::PtyPair;
-
-double CpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 TEST(LineLifecycle, ClosedLineDoesNothing) {
     SerialManager port;
@@ -77,10 +69,8 @@ TEST(LineLifecycle, HangUpOfTheOtherEndEndsTheReadingThread) {
     ASSERT_EQ(port.readByte(5), 'a');
     pty.closeMaster();
 
-    // A thread that kept polling a hung-up line would spin; reads just time out.
-    const double before = CpuSeconds();
-    EXPECT_EQ(port.readByte(0.5), -1);
-    EXPECT_LT(CpuSeconds() - before, 0.05);
+    // Reads just time out (bench/IdleLineBench.cpp measures that they do not spin).
+    EXPECT_EQ(port.readByte(0.05), -1);
     EXPECT_LT(port.write(reinterpret_cast<const uint8_t*>("abc"), 3), 3);
     port.close();
     EXPECT_EQ(port.fileDescriptor(), -1);
@@ -183,6 +173,8 @@ TEST(ModemLineWatcher, StartsAndStopsWithTheDelegate) {
     port.setDelegate(nullptr);  // joins the watcher, from its 0.25 s pause
     EXPECT_EQ(port.delegate(), nullptr);
     port.setDelegate(&delegate);  // and it starts again; the destructor stops it
+    // A pseudo-terminal has no modem lines (TIOCMGET fails), so nothing may be reported.
+    EXPECT_EQ(delegate.changes.load(), 0);
 }
 
 }  // namespace

@@ -10,9 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace tallix::test {
@@ -88,19 +86,5 @@ class PtyPair {
     int master_ = -1;
     std::string path_;
 };
-
-// Waits for a condition, looking every millisecond, until the deadline. True when it held.
-inline bool WaitFor(const std::function<bool()>& condition, double seconds = 5.0) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                              std::chrono::duration<double>(seconds));
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
 
 }  // namespace tallix::test

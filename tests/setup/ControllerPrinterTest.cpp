@@ -10,7 +10,7 @@
 #include "setup/TallixMacAppDelegate.h"
 #include "tests/setup/FakeView.h"
 #include "tests/setup/RecordingDevice.h"
-#include "tests/setup/TempHome.h"
+#include "tests/support/TempHome.h"
 #include "tests/support/SimProcess.h"
 
 namespace tallix::test {

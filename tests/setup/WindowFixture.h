@@ -20,7 +20,7 @@
 
 #include "setup/SetupWindow.h"
 #include "setup/Stepper.h"
-#include "tests/setup/TempHome.h"
+#include "tests/support/TempHome.h"
 
 namespace tallix::test {
 

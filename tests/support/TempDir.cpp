@@ -1,5 +1,7 @@
 #include "tests/support/TempDir.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -21,10 +23,20 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    if (!path_.empty()) {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
+    if (path_.empty()) {
+        return;
     }
+    // Folders that a test made read-only must not stop the clean-up.
+    std::error_code ignored;
+    namespace fs = std::filesystem;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto it = fs::recursive_directory_iterator(path_, ignored);
+         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
+        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+        }
+    }
+    fs::remove_all(path_, ignored);
 }
 
 std::string TempDir::file(const std::string& name) const {
@@ -49,6 +61,11 @@ bool TempDir::WriteFile(const std::string& path, const std::string& content) {
     out << content;
     out.close();
     return static_cast<bool>(out);
+}
+
+mode_t TempDir::ModeOf(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
 }  // namespace tallix::test

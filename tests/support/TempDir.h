@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace tallix::test {
@@ -21,6 +23,8 @@ class TempDir {
     static std::string ReadFile(const std::string& path);
     // Writes (replaces) a file; false when it cannot be written.
     static bool WriteFile(const std::string& path, const std::string& content);
+    // Permission bits of a file or folder, 0 when it does not exist.
+    static mode_t ModeOf(const std::string& path);
 
   private:
     std::string path_;
