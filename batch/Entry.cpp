@@ -36,12 +36,28 @@ const char* UsageText() {
            "  -c TEXT    country\n"
            "  -n [TEXT]  with a value: serial number; alone: write only the printer's\n"
            "             serial number to the result file\n"
+           "  --trace FILE  write every byte of the line to FILE\n"
            "\n"
            "Missing -t, -k, -p, -s, -l come from the preferences file: the entry that -k\n"
            "names, else the default entry that the set-up window stored.\n"
            "\n"
            "  --help     this text\n"
-           "  --version  the version\n";
+           "  --version  the version\n"
+           "\n"
+           "Exit codes:\n"
+           "    0  every line was processed, or the serial number was written\n"
+           "   23  no command file given, or it is missing, unreadable or not decodable\n"
+           "   20  no result file given, or it cannot be opened for writing\n"
+           "   21  the preferences file was needed and is missing, not XML or empty\n"
+           "  100  the device type is not VX-37\n"
+           "   10  the port could not be opened\n"
+           "    1  the printer could not be initialised with the logical ID\n"
+           "    2  the printer's serial number could not be read\n"
+           "    4  the command file holds no text\n"
+           "   50  a result line (or the serial number) could not be written\n"
+           "  127  set-up mode: tallix-setup is missing or cannot start, or no display\n"
+           "\n"
+           "More in the manual: man tallix\n";
 }
 
 int TallixMain(int argc, char* argv[]) {

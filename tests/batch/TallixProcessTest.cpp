@@ -63,6 +63,15 @@ TEST(TallixEntry, HelpAndVersionPrintOnStandardOutput) {
     EXPECT_EQ(help.exitCode, 0);
     EXPECT_NE(help.out.find("Usage: tallix -i COMMAND-FILE -o RESULT-FILE"), std::string::npos);
     EXPECT_EQ(help.err, "");
+    // Every exit code a caller can get is explained, one line each.
+    for (const int code :
+         {kExitOk, kExitNoCommandFile, kExitNoResultFile, kExitPreferences, kExitWrongDeviceType,
+          kExitOpenFailed, kExitInitializeFailed, kExitSerialNumberFailed, kExitCommandFileEmpty,
+          kExitResultWriteFailed, kExitSetupUnavailable}) {
+        const std::string number = std::to_string(code);
+        const std::string line = "\n" + std::string(5 - number.size(), ' ') + number + "  ";
+        EXPECT_NE(help.out.find(line), std::string::npos) << code;
+    }
     const ProcessResult version = Tallix({"--version"});
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.out.rfind("tallix ", 0), 0U) << version.out;
