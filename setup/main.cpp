@@ -6,10 +6,19 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "setup/DisplayCheck.h"
 #include "setup/SetupWindow.h"
 
 int main(int argc, char** argv) {
+    // Qt aborts when it finds no display; a caller hears why in one line instead.
+    if (!tallix::CanShowWindow(tallix::DisplaySettingsFromEnvironment(),
+                               std::vector<std::string>(argv + 1, argv + argc))) {
+        (void)std::fputs(tallix::NoDisplayMessage(), stderr);
+        return tallix::kExitNoDisplay;
+    }
     QApplication app(argc, argv);
     // QApplication takes the locale from the environment; numbers stay in the C form.
     (void)std::setlocale(LC_NUMERIC, "C");
