@@ -50,4 +50,15 @@ done
 # The installed programs run from there.
 "$prefix/bin/tallix" --version | grep -qx "tallix [0-9][0-9.]*"
 "$prefix/bin/tallix-sim" --help >/dev/null
+if [ "$with_setup" = ON ]; then
+  # The installed tallix starts the installed tallix-setup next to it; with no display that
+  # one answers with its one line and 127.
+  status=0
+  said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/tallix" 2>&1) ||
+    status=$?
+  if [ "$status" -ne 127 ] || [[ "$said" != "tallix-setup: no display"* ]]; then
+    echo "installed tallix in set-up mode: status $status, said: $said" >&2
+    exit 1
+  fi
+fi
 echo "${#expected[@]} files installed under $prefix"
