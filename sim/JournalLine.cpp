@@ -1,59 +1,65 @@
 #include "sim/JournalLine.h"
 
-#include <cstdio>
+#include <cmath>
 
 namespace tallix {
+namespace {
+
+bool Printable(unsigned char byte) {
+    return byte >= 0x20 && byte <= 0x7E;
+}
+
+}  // namespace
 
 JournalLine::JournalLine(double time, const std::string& kind) {
-    char stamp[64];
-    std::snprintf(stamp, sizeof stamp, "%.3f", time);
-    body_ = std::string("{\"t\":") + stamp;
-    add("kind", kind);
+    // Milliseconds are all the journal keeps.
+    body_["t"] = std::round(time * 1000.0) / 1000.0;
+    body_["kind"] = kind;
 }
 
-std::string JournalLine::Escape(const std::string& bytes) {
-    std::string out;
-    out.reserve(bytes.size() + 8);
-    for (const char c : bytes) {
+std::string JournalLine::HexKey(const std::string& key) {
+    return key == "text" ? "hex" : key + "_hex";
+}
+
+JournalLine& JournalLine::add(const std::string& key, const std::string& value) {
+    std::string shown;
+    std::string hex;
+    bool exact = true;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    for (const char c : value) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20 || byte > 0x7E) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0x0F];
+        if (Printable(byte)) {
+            shown += c;
         } else {
-            out += c;
+            shown += "\xEF\xBF\xBD";  // U+FFFD
+            exact = false;
         }
     }
-    return out;
-}
-
-void JournalLine::key(const std::string& name) {
-    body_ += ",\"" + Escape(name) + "\":";
-}
-
-JournalLine& JournalLine::add(const std::string& name, const std::string& value) {
-    key(name);
-    body_ += '"' + Escape(value) + '"';
+    body_[key] = shown;
+    if (!exact) {
+        body_[HexKey(key)] = hex;
+    }
     return *this;
 }
 
-JournalLine& JournalLine::add(const std::string& name, const char* value) {
-    return add(name, std::string(value));
+JournalLine& JournalLine::add(const std::string& key, const char* value) {
+    return add(key, std::string(value));
 }
 
-JournalLine& JournalLine::add(const std::string& name, bool value) {
-    key(name);
-    body_ += value ? "true" : "false";
+JournalLine& JournalLine::add(const std::string& key, bool value) {
+    body_[key] = value;
     return *this;
 }
 
-JournalLine& JournalLine::add(const std::string& name, int64_t value) {
-    key(name);
-    body_ += std::to_string(value);
+JournalLine& JournalLine::add(const std::string& key, int64_t value) {
+    body_[key] = value;
     return *this;
+}
+
+std::string JournalLine::str() const {
+    return body_.dump(-1, ' ', true);
 }
 
 }  // namespace tallix

@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include <nlohmann/json.hpp>
+
 namespace tallix {
 
-// Builds one journal line: a flat JSON object, fields in the order they are added.
-// Strings are bytes: '"' and '\' are escaped, and every byte outside 0x20..0x7E is written as
-// \u00XX with the byte's value, so the line is plain ASCII and the raw bytes can be recovered.
+// Builds one journal line: a flat JSON object, fields in the order they are added, written
+// as plain ASCII. String values are bytes as the printer received them: when all of them are
+// printable ASCII the value is that text; otherwise each other byte shows as U+FFFD in the
+// text and the exact bytes follow in a hex field ("hex" for "text", "<key>_hex" for others).
 class JournalLine {
   public:
     JournalLine(double time, const std::string& kind);
@@ -21,13 +24,13 @@ class JournalLine {
     }
 
     // The finished object, without line feed.
-    std::string str() const { return body_ + "}"; }
+    std::string str() const;
 
-    static std::string Escape(const std::string& bytes);
+    // The name of the field that carries the exact bytes of the string field `key`.
+    static std::string HexKey(const std::string& key);
 
   private:
-    void key(const std::string& name);
-    std::string body_;
+    nlohmann::ordered_json body_ = nlohmann::ordered_json::object();
 };
 
 }  // namespace tallix

@@ -33,6 +33,17 @@ TEST(TestSupport, JournalTextsSurviveEveryByte) {
     EXPECT_TRUE(entry->flag("crc_ok"));
     EXPECT_FALSE(entry->flag("acked"));
     EXPECT_EQ(entry->integer("seq_after"), -7);
+    EXPECT_EQ(entry->bytes("text"), all);
+    EXPECT_EQ(entry->str("hex").substr(0, 6), "000102") << "raw bytes also as hex";
+
+    // Printable text needs no hex field; other fields get one of their own.
+    const auto plain = JournalEntry::Parse(
+        JournalLine(1, "wakeup").add("id", "01").add("answer", std::string("A\xFF", 2)).str());
+    ASSERT_TRUE(plain);
+    EXPECT_FALSE(plain->has("id_hex"));
+    EXPECT_EQ(plain->bytes("id"), "01");
+    EXPECT_EQ(plain->str("answer_hex"), "41ff");
+    EXPECT_EQ(plain->bytes("answer"), std::string("A\xFF", 2));
     EXPECT_DOUBLE_EQ(entry->number("t"), 12.5);
     EXPECT_FALSE(JournalEntry::Parse("{\"a\":1"));
     EXPECT_FALSE(JournalEntry::Parse("{\"a\":tru}"));

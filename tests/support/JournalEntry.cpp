@@ -1,202 +1,83 @@
 #include "tests/support/JournalEntry.h"
 
-#include <cstdlib>
 #include <sstream>
 
 namespace tallix::test {
 
 namespace {
 
-class Reader {
-  public:
-    explicit Reader(const std::string& text) : text_(text) {}
+// The name of the field with the exact bytes of `key` (as the printer's journal names it).
+std::string HexKey(const std::string& key) {
+    return key == "text" ? "hex" : key + "_hex";
+}
 
-    void skipSpace() {
-        while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t' ||
-                                       text_[pos_] == '\r' || text_[pos_] == '\n')) {
-            ++pos_;
-        }
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
     }
-    bool eat(char c) {
-        skipSpace();
-        if (pos_ < text_.size() && text_[pos_] == c) {
-            ++pos_;
-            return true;
-        }
-        return false;
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
     }
-    bool atEnd() {
-        skipSpace();
-        return pos_ == text_.size();
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
     }
-    char peek() {
-        skipSpace();
-        return pos_ < text_.size() ? text_[pos_] : '\0';
-    }
-
-    static void AppendUtf8(std::string& out, unsigned code) {
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-
-    std::optional<std::string> string() {
-        if (!eat('"')) {
-            return std::nullopt;
-        }
-        std::string out;
-        while (pos_ < text_.size()) {
-            const char c = text_[pos_++];
-            if (c == '"') {
-                return out;
-            }
-            if (c != '\\') {
-                out += c;
-                continue;
-            }
-            if (pos_ >= text_.size()) {
-                return std::nullopt;
-            }
-            const char e = text_[pos_++];
-            switch (e) {
-                case '"':
-                case '\\':
-                case '/':
-                    out += e;
-                    break;
-                case 'b':
-                    out += '\b';
-                    break;
-                case 'f':
-                    out += '\f';
-                    break;
-                case 'n':
-                    out += '\n';
-                    break;
-                case 'r':
-                    out += '\r';
-                    break;
-                case 't':
-                    out += '\t';
-                    break;
-                case 'u': {
-                    if (pos_ + 4 > text_.size()) {
-                        return std::nullopt;
-                    }
-                    const std::string hex = text_.substr(pos_, 4);
-                    pos_ += 4;
-                    char* end = nullptr;
-                    const unsigned long code = std::strtoul(hex.c_str(), &end, 16);
-                    if (end != hex.c_str() + 4) {
-                        return std::nullopt;
-                    }
-                    if (code < 0x100) {
-                        out += static_cast<char>(code);  // a raw byte
-                    } else {
-                        AppendUtf8(out, static_cast<unsigned>(code));
-                    }
-                    break;
-                }
-                default:
-                    return std::nullopt;
-            }
-        }
-        return std::nullopt;
-    }
-
-    std::string literal() {
-        skipSpace();
-        const std::size_t start = pos_;
-        while (pos_ < text_.size() && text_[pos_] != ',' && text_[pos_] != '}' &&
-               text_[pos_] != ' ') {
-            ++pos_;
-        }
-        return text_.substr(start, pos_ - start);
-    }
-
-  private:
-    const std::string& text_;
-    std::size_t pos_ = 0;
-};
+    return -1;
+}
 
 }  // namespace
 
 std::optional<JournalEntry> JournalEntry::Parse(const std::string& line) {
-    Reader reader(line);
     JournalEntry entry;
-    if (!reader.eat('{')) {
-        return std::nullopt;
-    }
-    if (reader.eat('}')) {
-        return reader.atEnd() ? std::optional<JournalEntry>(entry) : std::nullopt;
-    }
-    while (true) {
-        auto key = reader.string();
-        if (!key || !reader.eat(':')) {
-            return std::nullopt;
-        }
-        Value value;
-        if (reader.peek() == '"') {
-            auto text = reader.string();
-            if (!text) {
-                return std::nullopt;
-            }
-            value.type = Value::Type::String;
-            value.raw = *text;
-        } else {
-            value.raw = reader.literal();
-            if (value.raw == "true" || value.raw == "false") {
-                value.type = Value::Type::Boolean;
-            } else if (value.raw == "null") {
-                value.type = Value::Type::Null;
-            } else {
-                char* end = nullptr;
-                std::strtod(value.raw.c_str(), &end);
-                if (value.raw.empty() || end != value.raw.c_str() + value.raw.size()) {
-                    return std::nullopt;
-                }
-                value.type = Value::Type::Number;
-            }
-        }
-        entry.values_[*key] = value;
-        if (reader.eat(',')) {
-            continue;
-        }
-        if (reader.eat('}')) {
-            break;
-        }
-        return std::nullopt;
-    }
-    if (!reader.atEnd()) {
+    entry.value_ = nlohmann::json::parse(line, nullptr, false);
+    if (!entry.value_.is_object()) {
         return std::nullopt;
     }
     return entry;
 }
 
 std::string JournalEntry::str(const std::string& key) const {
-    const auto it = values_.find(key);
-    return it == values_.end() ? std::string() : it->second.raw;
+    const auto it = value_.find(key);
+    if (it == value_.end()) {
+        return {};
+    }
+    return it->is_string() ? it->get<std::string>() : it->dump();
+}
+
+std::string JournalEntry::bytes(const std::string& key) const {
+    const auto hex = value_.find(HexKey(key));
+    if (hex == value_.end() || !hex->is_string()) {
+        return str(key);
+    }
+    const auto& digits = hex->get_ref<const std::string&>();
+    std::string out;
+    for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
+        const int high = HexDigit(digits[i]);
+        const int low = HexDigit(digits[i + 1]);
+        if (high < 0 || low < 0) {
+            return str(key);
+        }
+        out += static_cast<char>(high * 16 + low);
+    }
+    return out;
 }
 
 double JournalEntry::number(const std::string& key) const {
-    const auto it = values_.find(key);
-    if (it == values_.end() || it->second.type != Value::Type::Number) {
+    const auto it = value_.find(key);
+    return it != value_.end() && it->is_number() ? it->get<double>() : 0.0;
+}
+
+long long JournalEntry::integer(const std::string& key) const {
+    const auto it = value_.find(key);
+    if (it == value_.end() || !it->is_number()) {
         return 0;
     }
-    return std::strtod(it->second.raw.c_str(), nullptr);
+    return it->is_number_integer() ? it->get<long long>()
+                                   : static_cast<long long>(it->get<double>());
 }
 
 bool JournalEntry::flag(const std::string& key) const {
-    const auto it = values_.find(key);
-    return it != values_.end() && it->second.type == Value::Type::Boolean &&
-           it->second.raw == "true";
+    const auto it = value_.find(key);
+    return it != value_.end() && it->is_boolean() && it->get<bool>();
 }
 
 std::vector<JournalEntry> ParseJournal(const std::string& content) {

@@ -1,38 +1,37 @@
 #pragma once
 
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 namespace tallix::test {
 
-// One line of the virtual printer's journal: a flat JSON object whose values are strings,
-// numbers or booleans. Strings are decoded; "\u00XX" escapes give the single byte XX, so
-// "text" holds the bytes the printer received.
+// One line of the virtual printer's journal: a flat JSON object. String fields that carried
+// bytes outside printable ASCII come with a hex field holding the exact bytes; bytes()
+// and text() give those bytes back.
 class JournalEntry {
   public:
-    // nullopt when the line is not a flat JSON object.
+    // nullopt when the line is not a JSON object.
     static std::optional<JournalEntry> Parse(const std::string& line);
 
-    bool has(const std::string& key) const { return values_.count(key) != 0; }
-    // The string value (or the number/boolean as written); empty when absent.
+    bool has(const std::string& key) const { return value_.contains(key); }
+    // The string value (a number or boolean as JSON writes it); empty when absent.
     std::string str(const std::string& key) const;
+    // The exact bytes of a string field: from its hex field when there is one.
+    std::string bytes(const std::string& key) const;
     // Numeric value; 0 when absent or not a number.
     double number(const std::string& key) const;
-    long long integer(const std::string& key) const { return static_cast<long long>(number(key)); }
+    long long integer(const std::string& key) const;
     // true only for the JSON literal true.
     bool flag(const std::string& key) const;
 
     std::string kind() const { return str("kind"); }
-    std::string text() const { return str("text"); }
+    std::string text() const { return bytes("text"); }
 
   private:
-    struct Value {
-        enum class Type { String, Number, Boolean, Null } type = Type::Null;
-        std::string raw;  // decoded string, or the literal as written
-    };
-    std::map<std::string, Value> values_;
+    nlohmann::json value_;
 };
 
 // Every parsable line of a journal text, in order.
