@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <limits>
 
 #include "batch/ExitCodes.h"
@@ -92,7 +93,7 @@ std::string_view CommandLines::operator[](std::size_t index) const {
     return std::string_view(text_).substr(offset, length);
 }
 
-CommandFileRead ReadCommandFile(const std::string& path) {
+CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
     CommandFileRead result;
     result.status = kExitCommandFileFailed;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -100,7 +101,8 @@ CommandFileRead ReadCommandFile(const std::string& path) {
         return result;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+        (S_ISREG(info.st_mode) && static_cast<uintmax_t>(info.st_size) > limit)) {
         ::close(fd);
         return result;
     }
@@ -112,8 +114,13 @@ CommandFileRead ReadCommandFile(const std::string& path) {
     }
     std::string chunk(kReadChunk, '\0');
     bool anyBytes = false;
+    // A file that grows while it is read, or a device that never ends, is cut off at the
+    // first byte past the limit.
+    std::size_t total = 0;
     for (;;) {
-        const ssize_t got = ::read(fd, chunk.data(), chunk.size());
+        const std::size_t left = limit - total;  // total never passes limit here
+        const std::size_t room = left < chunk.size() ? left + 1 : chunk.size();
+        const ssize_t got = ::read(fd, chunk.data(), room);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -123,6 +130,11 @@ CommandFileRead ReadCommandFile(const std::string& path) {
         }
         if (got == 0) {
             break;
+        }
+        total += static_cast<std::size_t>(got);
+        if (total > limit) {
+            ::close(fd);
+            return result;
         }
         anyBytes = true;
         text += DecodeWindows1250(std::string_view(chunk.data(), static_cast<std::size_t>(got)));

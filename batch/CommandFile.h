@@ -27,15 +27,19 @@ class CommandLines {
     std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset, length
 };
 
+// Largest command file a run takes: 64 MiB. A receipt is a few kilobytes; anything near this
+// is a mistake, and a file that never ends (/dev/zero) must not grow the process without end.
+constexpr std::size_t kCommandFileLimit = std::size_t{64} * 1024 * 1024;
+
 // What reading a command file gave: status is kExitOk with the lines, kExitCommandFileFailed
-// when the file is missing, unreadable or a folder, kExitCommandFileEmpty when it holds no
-// bytes. Bytes that Windows-1250 leaves undefined decode to U+0081 and so on; decoding
-// never fails.
+// when the file is missing, unreadable, a folder or longer than limit bytes (reading stops
+// at the first byte past the limit), kExitCommandFileEmpty when it holds no bytes. Bytes
+// that Windows-1250 leaves undefined decode to U+0081 and so on; decoding never fails.
 struct CommandFileRead {
     int status = 0;
     CommandLines lines;
 };
-CommandFileRead ReadCommandFile(const std::string& path);
+CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit = kCommandFileLimit);
 
 // One non-empty line cut into fields at every ";" after its newline characters (LF, VT, FF,
 // CR, U+0085, U+2028, U+2029) were trimmed from both ends. Quotes do not group: a ";" inside

@@ -141,11 +141,17 @@ std::optional<ResultFile> ResultFile::Open(const std::string& path) {
             CreateEmptyFile(path);
         }
     }
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO nobody reads fails at once (ENXIO) instead of holding the
+    // run, and the printer's port with it, until a reader comes. Writes block as usual.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
     ResultFile file(fd);
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return std::nullopt;
+    }
     // Old content must not survive in a regular file; devices such as /dev/null cannot be
     // truncated and need not be.
     struct stat info {};

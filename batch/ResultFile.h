@@ -26,7 +26,7 @@ class ResultFile {
     // Creates the file when missing (and its folder chain; a path without a folder part
     // means the current folder), mode 0666 before the umask; an existing file keeps its
     // mode. Then opens it for writing without creating it and empties it. Nothing when it
-    // cannot be opened or emptied.
+    // cannot be opened or emptied, or when it is a FIFO that nobody reads.
     static std::optional<ResultFile> Open(const std::string& path);
 
     bool isOpen() const { return fd_ >= 0; }

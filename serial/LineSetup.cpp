@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -60,6 +61,15 @@ int openPort(const std::string& path, int speed, int bits, int parity, int stopb
     // write() allows.
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        return -1;
+    }
+    // Only a terminal can carry the printer. A regular file (a command file given as the
+    // port by mistake), a FIFO or /dev/null would otherwise take the protocol's bytes; the
+    // check reads nothing and writes nothing.
+    struct stat info {};
+    termios probe{};
+    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || tcgetattr(fd, &probe) != 0) {
+        ::close(fd);
         return -1;
     }
     // Another port object, in this process or another, has the line: leave its settings

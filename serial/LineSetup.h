@@ -21,7 +21,8 @@ bool StandardSpeed(int64_t speed, speed_t& constant);
 // Opens path read-write, not as controlling terminal and non-blocking, takes an exclusive
 // flock on it (before touching its settings), and applies MakeLineSettings and the speed. A
 // speed of 0 or less leaves the speed as it is. Returns the descriptor, or -1 when the path
-// cannot be opened or another descriptor holds the lock. Failing settings are not reported:
+// cannot be opened, is not a terminal (a regular file, folder, FIFO, /dev/null: nothing is
+// written to it) or another descriptor holds the lock. Failing settings are not reported:
 // the line is returned all the same.
 int openPort(const std::string& path, int speed, int bits, int parity, int stopbits);
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/CommandFile.h"
 #include "batch/ExitCodes.h"
 #include "config/Preferences.h"
 #include "tests/batch/TallixRun.h"
@@ -115,21 +116,34 @@ TEST_F(BadInputTest, BinaryGarbageExecutesNothingAndEndsWith0) {
     EXPECT_TRUE(sim.executedCommands().empty());
 }
 
-// 100 MB of lines that execute nothing between a sale and its payment: the run reads and
-// cuts the whole file, answers the two commands and stays within a bounded memory.
-TEST_F(BadInputTest, AHundredMegabyteCommandFileIsProcessedWithBoundedMemory) {
+// A command file of exactly the limit (64 MiB of lines that execute nothing between a sale
+// and its payment) is read whole, cut and answered within a bounded memory; one byte more,
+// or a file that never ends, gives 23 before any command is sent.
+TEST_F(BadInputTest, CommandFilesAreBoundedAt64MiB) {
     const std::string file = dir.file("huge.txt");
     {
         FILE* out = std::fopen(file.c_str(), "wb");
         ASSERT_NE(out, nullptr);
-        ASSERT_GE(std::fputs("49;PAINE;0;1;2.50;1;0;0\r\n", out), 0);
+        const std::string sale = "49;PAINE;0;1;2.50;1;0;0\r\n";
+        const std::string payment = "53;;;0;2.50\r\n";
         const std::string filler = "0;" + std::string(60, 'x') + ";comment\r\n";  // 72 bytes
-        for (size_t written = 0; written < size_t{100} * 1000 * 1000; written += filler.size()) {
+        ASSERT_GE(std::fputs(sale.c_str(), out), 0);
+        std::size_t written = sale.size();
+        while (written + filler.size() + payment.size() <= kCommandFileLimit) {
             ASSERT_GE(std::fputs(filler.c_str(), out), 0);
+            written += filler.size();
         }
-        ASSERT_GE(std::fputs("53;;;0;2.50\r\n", out), 0);
+        ASSERT_GE(std::fputs(payment.c_str(), out), 0);
+        written += payment.size();
+        // A last line of blanks has no command number: no result line.
+        const std::string blanks(kCommandFileLimit - written, ' ');
+        ASSERT_GE(std::fputs(blanks.c_str(), out), 0);
         ASSERT_EQ(std::fclose(out), 0);
     }
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    ASSERT_EQ(static_cast<std::size_t>(info.st_size), kCommandFileLimit);
+
     const test::MeasuredRun run =
         test::RunTallixMeasured(NineOptions(file, resultFile, sim.path()), dir.path());
     EXPECT_EQ(run.exitCode, kExitOk);
@@ -138,10 +152,24 @@ TEST_F(BadInputTest, AHundredMegabyteCommandFileIsProcessedWithBoundedMemory) {
     EXPECT_EQ(sim.executedCommands().size(), 2u);
     const long peakMiB = run.peakRssKiB / 1024;
     RecordProperty("peak_rss_mib", static_cast<int>(peakMiB));
-    std::printf("peak resident memory of tallix on a 100 MB command file: %ld MiB\n", peakMiB);
+    std::printf("peak resident memory of tallix on a 64 MiB command file: %ld MiB\n", peakMiB);
     // About one and a half times the file in a plain build; the bound leaves room for the
     // sanitizer builds.
-    EXPECT_LT(peakMiB, 1024) << "a 100 MB file must not take gigabytes";
+    EXPECT_LT(peakMiB, 1024) << "a 64 MiB file must not take gigabytes";
+
+    FILE* more = std::fopen(file.c_str(), "ab");
+    ASSERT_NE(more, nullptr);
+    ASSERT_EQ(std::fputc(' ', more), ' ');
+    ASSERT_EQ(std::fclose(more), 0);
+    for (const std::string& commands : {file, std::string("/dev/zero")}) {
+        ASSERT_TRUE(TempDir::WriteFile(resultFile, "old\n"));
+        const test::MeasuredRun tooLong =
+            test::RunTallixMeasured(NineOptions(commands, resultFile, sim.path()), dir.path());
+        EXPECT_EQ(tooLong.exitCode, kExitCommandFileFailed) << commands;
+        EXPECT_EQ(TempDir::ReadFile(resultFile), "") << commands;
+        EXPECT_LT(tooLong.peakRssKiB / 1024, 1024) << commands;
+    }
+    EXPECT_EQ(sim.executedCommands().size(), 2u) << "nothing more was sent";
     (void)::unlink(file.c_str());
 }
 

@@ -178,5 +178,25 @@ TEST(ReadCommandFile, LargeFilesDecodeAcrossReadChunks) {
     }
 }
 
+// The bound counts raw bytes, whether the file says how long it is or not: a regular file
+// at the limit is read whole, one byte more is refused, and a device that never ends is cut
+// off at the first byte past the limit.
+TEST(ReadCommandFile, FilesPastTheLimitGive23) {
+    TempDir dir;
+    const std::string path = dir.file("commands.txt");
+    const std::string atLimit = "51\n" + std::string(997, ' ');
+    ASSERT_TRUE(TempDir::WriteFile(path, atLimit));
+    const CommandFileRead whole = ReadCommandFile(path, 1000);
+    ASSERT_EQ(whole.status, kExitOk);
+    EXPECT_EQ(CommandLine(whole.lines[0]).commandNumber(), 51);
+
+    ASSERT_TRUE(TempDir::WriteFile(path, atLimit + " "));
+    EXPECT_EQ(ReadCommandFile(path, 1000).status, kExitCommandFileFailed);
+    EXPECT_EQ(ReadCommandFile("/dev/zero", std::size_t{1} << 20).status, kExitCommandFileFailed);
+    // Past a chunk of the reading loop as well.
+    EXPECT_EQ(ReadCommandFile("/dev/zero", (std::size_t{1} << 20) + 1).status,
+              kExitCommandFileFailed);
+}
+
 }  // namespace
 }  // namespace tallix

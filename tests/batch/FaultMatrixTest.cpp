@@ -4,8 +4,11 @@
 // line may be lost or executed twice.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "batch/ExitCodes.h"
@@ -204,6 +207,58 @@ TEST(FaultMatrixPortHeld, SecondRunEndsWith10AndTheFirstIsUnaffected) {
     EXPECT_EQ(first.exitCode, kExitOk);
     EXPECT_EQ(TempDir::ReadFile(firstResult), kAllAnswered);
     EXPECT_EQ(sim.executedCommands(), kReceiptCommands) << "each command once, by the first run";
+}
+
+// ---- Every run ends in bounded time; the result file tells the truth to the end ----
+
+// A port that is not a terminal cannot be opened: 10, and not one byte is written to it (a
+// command file named as the port by mistake keeps its content). A FIFO or /dev/zero never
+// blocks the open.
+TEST(FaultMatrixBounded, APortThatIsNoTerminalGives10AndGetsNoByte) {
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    const std::string result = dir.file("receipt.result");
+    ASSERT_TRUE(TempDir::WriteFile(commands, kReceipt));
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = dir.file("folder");
+    ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+
+    for (const std::string& port :
+         {commands, fifo, folder, std::string("/dev/null"), std::string("/dev/zero")}) {
+        ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
+        const auto run =
+            RunTallix(NineOptions(commands, result, port), dir.path(), std::chrono::seconds(60));
+        ASSERT_FALSE(run.timedOut) << port;
+        EXPECT_EQ(run.exitCode, kExitOpenFailed) << port;
+        EXPECT_EQ(run.out + run.err, "") << port;
+        EXPECT_EQ(TempDir::ReadFile(result), "old\n") << port;
+    }
+    EXPECT_EQ(TempDir::ReadFile(commands), kReceipt);
+}
+
+// A result path that is a FIFO nobody reads gives 20 at once instead of holding the port
+// until a reader comes; nothing is executed and the port is free for the next run.
+TEST(FaultMatrixBounded, AResultFifoWithoutReaderGives20AtOnce) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    ASSERT_TRUE(TempDir::WriteFile(commands, kReceipt));
+    const std::string fifo = dir.file("result.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+    const auto run =
+        RunTallix(NineOptions(commands, fifo, sim.path()), dir.path(), std::chrono::seconds(60));
+    ASSERT_FALSE(run.timedOut) << "the run waited for a reader";
+    EXPECT_EQ(run.exitCode, kExitResultFileFailed);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_TRUE(sim.executedCommands().empty());
+
+    const std::string result = dir.file("receipt.result");
+    const auto next = RunTallix(NineOptions(commands, result, sim.path()), dir.path());
+    EXPECT_EQ(next.exitCode, kExitOk);
+    EXPECT_EQ(TempDir::ReadFile(result), kAllAnswered);
 }
 
 }  // namespace

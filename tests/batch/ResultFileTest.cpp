@@ -186,5 +186,11 @@ TEST_F(ResultFileTest, OpenFailsWhereNoFileCanBe) {
     }
 }
 
+TEST_F(ResultFileTest, AFifoWithoutReaderFailsAtOnce) {
+    const std::string fifo = dir_.file("result.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_FALSE(ResultFile::Open(fifo)) << "no reader: nothing to wait for";
+}
+
 }  // namespace
 }  // namespace tallix
