@@ -7,20 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "serial/SerialManager.h"
 #include "serial/Termios2Speed.h"
 #include "tests/serial/PtyPair.h"
+#include "tests/support/TempDir.h"
 
 namespace tallix {
 namespace {
 
 using test::PtyPair;
+using test::TempDir;
 
 TEST(LineLifecycle, ClosedLineDoesNothing) {
     SerialManager port;
@@ -86,32 +84,24 @@ TEST(LineLifecycle, HangUpOfTheOtherEndEndsTheReadingThread) {
 // a command file named as the port by mistake keeps its content, a FIFO gets nothing, and
 // /dev/zero (which never stops giving bytes) is not drained.
 TEST(LineLifecycle, APathThatIsNoTerminalIsRefusedAndGetsNoByte) {
-    char folder[] = "/tmp/tallix-line-XXXXXX";
-    ASSERT_NE(mkdtemp(folder), nullptr);
-    const std::string dir = folder;
-    const std::string file = dir + "/commands.txt";
-    const std::string fifo = dir + "/fifo";
-    std::ofstream(file) << "49;PAINE;0;1;2.50;1;0;0\n";
+    TempDir dir;
+    const std::string file = dir.file("commands.txt");
+    const std::string fifo = dir.file("fifo");
+    ASSERT_TRUE(TempDir::WriteFile(file, "49;PAINE;0;1;2.50;1;0;0\n"));
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
 
     for (const std::string& path :
-         {file, fifo, dir, std::string("/dev/null"), std::string("/dev/zero")}) {
+         {file, fifo, dir.path(), std::string("/dev/null"), std::string("/dev/zero")}) {
         SerialManager port;
         EXPECT_EQ(port.open(path, 9600, 8, 0, 1), -1) << path;
         EXPECT_EQ(port.fileDescriptor(), -1) << path;
     }
-    std::stringstream content;
-    content << std::ifstream(file).rdbuf();
-    EXPECT_EQ(content.str(), "49;PAINE;0;1;2.50;1;0;0\n");
+    EXPECT_EQ(TempDir::ReadFile(file), "49;PAINE;0;1;2.50;1;0;0\n");
     char byte = 0;
     EXPECT_LE(::read(reader, &byte, 1), 0) << "a byte came through the FIFO";
-
     ::close(reader);
-    (void)std::remove(file.c_str());
-    (void)std::remove(fifo.c_str());
-    (void)::rmdir(folder);
 }
 
 TEST(LineLifecycle, NonStandardSpeeds) {
