@@ -76,17 +76,22 @@ void SerialManager::termiosThread() {
         auto pause = std::chrono::milliseconds(1000);  // no line open: look again later
         if (inputfd.load() >= 0) {
             wait.unlock();
-            // Never wait for the lock: a reader or a line-control call has the line.
+            // Never wait for the lock: a reader or a line-control call has the line. The
+            // delegate hears of a change only after the lock is released, so it may call
+            // back into this object.
+            std::optional<int> changed;
             if (termioLock.try_lock()) {
                 const int fd = inputfd.load();
                 int bits = 0;
                 if (fd >= 0 && ioctl(fd, TIOCMGET, &bits) == 0) {
-                    if (bits != termiosBits.load()) {
-                        controlFlagsChanged(bits);
+                    if (bits != termiosBits.exchange(bits)) {
+                        changed = bits;
                     }
-                    termiosBits.store(bits);
                 }
                 termioLock.unlock();
+            }
+            if (changed) {
+                controlFlagsChanged(*changed);
             }
             wait.lock();
             pause = 250ms;

@@ -31,6 +31,14 @@ class SerialManagerDelegate {
     virtual void controlFlagsChanged(int /*bits*/) {}
 };
 
+// Threads. One caller thread drives a line: open, close, the settings, reads and writes
+// are made from that thread only (the link and the window's worker each keep to their own
+// object). Inside the object, the reading thread fills the receive buffer under termioLock;
+// reads take from it under the same lock and wait on a condition variable. write() takes no
+// lock and must never run at the same time as close(). The modem-line watcher runs on a
+// thread of its own and calls the delegate's controlFlagsChanged from there, without holding
+// any lock of this object; hot-plug notices reach the delegate on the thread that calls
+// dispatchNotifications(). setDelegate() is made from the caller thread.
 class SerialManager {
   public:
     static constexpr int kReadBufferSize = 1024;

@@ -56,8 +56,10 @@ void LineEditControl::setText(const std::string& text) {
     field_->setText(ToQt(text));
 }
 
-void LogicalIDControl::setIntValue(int value) {
-    field_->setText(QString::number(std::clamp(value, minimum_, maximum_)));
+void LogicalIDControl::setText(const std::string& text) {
+    const QString shown = ToQt(text);
+    field_->setMaxLength(std::max(typedLength_, static_cast<int>(shown.size())));
+    field_->setText(shown);
 }
 
 int StepperAdapter::intValue() const {

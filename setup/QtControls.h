@@ -39,16 +39,16 @@ class LineEditControl : public TextControl {
     QLineEdit* field_;
 };
 
-// The logical-ID field: numbers shown are kept inside the stepper's range.
+// The logical-ID field: typing is limited to two digits, but a longer value from the
+// preferences file is shown whole, so that storing the field keeps it.
 class LogicalIDControl : public LineEditControl {
   public:
-    LogicalIDControl(QLineEdit* field, int minimum, int maximum)
-        : LineEditControl(field), minimum_(minimum), maximum_(maximum) {}
-    void setIntValue(int value) override;
+    LogicalIDControl(QLineEdit* field, int typedLength)
+        : LineEditControl(field), typedLength_(typedLength) {}
+    void setText(const std::string& text) override;
 
   private:
-    int minimum_;
-    int maximum_;
+    int typedLength_;
 };
 
 class StepperAdapter : public StepperControl {

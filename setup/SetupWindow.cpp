@@ -92,7 +92,7 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
       speedControl_(cbDevSpeed_),
       serialControl_(cbDevSN_),
       keyControl_(keyField_),
-      logicalIDControl_(textLogID_, kLogicalIDMin, kLogicalIDMax),
+      logicalIDControl_(textLogID_, kLogicalIDTypedLength),
       stepperControl_(stepLogID_),
       testControl_(btTest_),
       options_(std::move(options)) {
@@ -122,7 +122,7 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
     textLogID_->setText(QString::number(stepLogID_->value()));
     textLogID_->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,2}")), textLogID_));
-    textLogID_->setMaxLength(2);
+    textLogID_->setMaxLength(kLogicalIDTypedLength);
     textLogID_->setFixedWidth(textLogID_->fontMetrics().horizontalAdvance(QStringLiteral("000")) +
                               16);
     textLogID_->setToolTip(tr("Logical ID of the printer, 0 to 99 (Up and Down step it)"));

@@ -33,6 +33,7 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
   public:
     static constexpr int kLogicalIDMin = 0;
     static constexpr int kLogicalIDMax = 99;  // two digits go to the printer
+    static constexpr int kLogicalIDTypedLength = 2;
 
     struct Options {
         DeviceFactory deviceFactory = DefaultDeviceFactory();

@@ -43,8 +43,14 @@ void TallixMacAppDelegate::showEntry(const DeviceEntry& entry) {
     view_.cbDevPath().setText(entry.path);
     view_.cbDevSpeed().setText(entry.speed);
     view_.keyField().setText(entry.key);
+    // The field shows the stored text as it is (Read Serial and Add Device then use what
+    // batch runs use); the stepper holds the nearest value in its range.
     const int logicalID = ParseLeadingInt(entry.logicalID);
-    view_.textLogID().setIntValue(logicalID);
+    if (entry.logicalID.empty()) {
+        view_.textLogID().setIntValue(logicalID);
+    } else {
+        view_.textLogID().setText(entry.logicalID);
+    }
     view_.stepLogID().setIntValue(logicalID);
 }
 

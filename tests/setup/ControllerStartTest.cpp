@@ -99,8 +99,8 @@ TEST_F(ControllerStart, DefaultEntryFillsTheControls) {
     EXPECT_EQ(view.path.value, "/dev/ttyS3");  // shown although no port of that name exists
     EXPECT_EQ(view.speed.value, "19200");
     EXPECT_EQ(view.key.value, "shop-2");
-    // The logical ID is taken as the number at its start, into both controls.
-    EXPECT_EQ(view.logicalID.value, "7");
+    // The field shows the stored text as it is; the stepper takes the number at its start.
+    EXPECT_EQ(view.logicalID.value, " 07 apples");
     EXPECT_EQ(view.stepper.value, 7);
     EXPECT_EQ(view.serial.items, (std::vector<std::string>{"SN-ONE", "SN-TWO"}));
     EXPECT_EQ(view.serial.value, "SN-TWO");

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "setup/DisplayCheck.h"
-#include "tests/support/TempHome.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TempHome.h"
 
 namespace tallix::test {
 namespace {

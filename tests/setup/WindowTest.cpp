@@ -151,7 +151,7 @@ TEST_F(WindowControls, LogicalIDFieldAndStepperShowOneNumberFrom0To99) {
 
     window->textLogID().setIntValue(250);
     window->stepLogID().setIntValue(250);
-    EXPECT_EQ(field->text(), "99");
+    EXPECT_EQ(field->text(), "250") << "a value set by the program is shown whole";
     EXPECT_EQ(stepper->value(), 99);
     QTest::keyClick(field, Qt::Key_Up);
     EXPECT_EQ(stepper->value(), 99);
@@ -171,6 +171,18 @@ TEST_F(WindowControls, AddDeviceStoresWhatTheControlsShow) {
     EXPECT_NE(stored.find(R"(Speed="9600")"), std::string::npos) << stored;
     EXPECT_NE(stored.find(R"(LogicalID="1")"), std::string::npos) << stored;
     EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(WindowControls, StoredLogicalIDAboveTheRangeIsShownAndStoredAsItIs) {
+    ASSERT_TRUE(home.writePreferences(R"(<Data><DefaultKey>k</DefaultKey><Devices>
+        <Device Type="VX-37" Country="RO" Key="k" SerialNumber="SN-9" Path="ttyS0" Speed="9600" LogicalID="123"/>
+        </Devices></Data>)"));
+    open();
+    EXPECT_EQ(child<QLineEdit>("textLogID")->text(), "123");
+    EXPECT_EQ(child<Stepper>("stepLogID")->value(), 99);
+    QTest::mouseClick(button("btAddDevice"), Qt::LeftButton);
+    const std::string stored = home.readPreferences();
+    EXPECT_NE(stored.find(R"(LogicalID="123")"), std::string::npos) << stored;
 }
 
 using WindowPrinter = WindowFixture;
