@@ -337,7 +337,7 @@ void SetupWindow::setBusy(bool busy, const QString& text) {
         status_->clear();
         unsetCursor();
         controls_->setEnabled(true);
-        if (focusBeforeBusy_ != nullptr && focusBeforeBusy_->isVisible()) {
+        if (focusBeforeBusy_ && focusBeforeBusy_->isVisible()) {
             focusBeforeBusy_->setFocus(Qt::OtherFocusReason);
         }
         focusBeforeBusy_ = nullptr;

@@ -4,6 +4,7 @@
 // desktop form. Printer actions run on a worker thread while the window shows a busy bar
 // and keeps repainting; their outcome comes back on the main thread.
 
+#include <QPointer>
 #include <QThreadPool>
 #include <QWidget>
 #include <functional>
@@ -110,8 +111,8 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     Options options_;
     AlertHook alertHook_;
     bool busy_ = false;
-    QWidget* focusBeforeBusy_ = nullptr;
-    PortWatcher* portWatcher_ = nullptr;
+    QPointer<QWidget> focusBeforeBusy_;  // may be gone by the time the work ends
+    QPointer<PortWatcher> portWatcher_;
     std::unique_ptr<TallixMacAppDelegate> controller_;
     // Last member: its destructor waits for a printer action still running, before the
     // rest of the window goes away.
