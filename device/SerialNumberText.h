@@ -14,8 +14,4 @@ namespace tallix {
 
 std::string SerialNumberText(const char (&serialNumber)[kSerialNumberLength]);
 
-// True when bytes are well-formed UTF-8 (no overlong forms, surrogates or values past
-// U+10FFFF).
-bool IsValidUtf8(std::string_view bytes);
-
 }  // namespace tallix

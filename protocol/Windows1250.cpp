@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "protocol/Utf8.h"
+
 namespace tallix {
 namespace {
 
@@ -56,68 +58,6 @@ std::optional<uint8_t> ByteOf(char32_t codePoint) {
     return std::nullopt;
 }
 
-void AppendUtf8(std::string& out, char32_t codePoint) {
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        // The table holds nothing beyond the Basic Multilingual Plane.
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
-}
-
-// One UTF-8 sequence at text[pos]. A valid one gives its code point and length; an invalid
-// one gives no code point and the length of its longest valid-looking start (at least 1).
-struct Decoded {
-    std::optional<char32_t> codePoint;
-    size_t length = 1;
-};
-
-Decoded DecodeOne(std::string_view text, size_t pos) {
-    const auto lead = static_cast<uint8_t>(text[pos]);
-    if (lead < 0x80) {
-        return {lead, 1};
-    }
-    size_t need = 0;
-    char32_t value = 0;
-    char32_t low = 0;  // smallest code point of this length (no overlong forms)
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-        value = lead & 0x1F;
-        low = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        value = lead & 0x0F;
-        low = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        value = lead & 0x07;
-        low = 0x10000;
-    } else {
-        return {std::nullopt, 1};
-    }
-    size_t length = 1;
-    for (size_t k = 0; k < need; ++k) {
-        if (pos + length >= text.size()) {
-            return {std::nullopt, length};
-        }
-        const auto next = static_cast<uint8_t>(text[pos + length]);
-        if ((next & 0xC0) != 0x80) {
-            return {std::nullopt, length};
-        }
-        value = (value << 6) | (next & 0x3F);
-        ++length;
-    }
-    if (value < low || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return {std::nullopt, length};
-    }
-    return {value, length};
-}
-
 // Comma-below letters that the code page has only in their cedilla form.
 char32_t CedillaForm(char32_t codePoint) {
     switch (codePoint) {
@@ -150,7 +90,7 @@ std::optional<std::string> EncodeWindows1250(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (size_t pos = 0; pos < utf8.size();) {
-        const Decoded decoded = DecodeOne(utf8, pos);
+        const Utf8Char decoded = DecodeUtf8(utf8, pos);
         if (!decoded.codePoint) {
             return std::nullopt;
         }
@@ -168,7 +108,7 @@ std::string EncodeWindows1250Lossy(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());
     for (size_t pos = 0; pos < utf8.size();) {
-        const Decoded decoded = DecodeOne(utf8, pos);
+        const Utf8Char decoded = DecodeUtf8(utf8, pos);
         pos += decoded.length;
         const auto byte =
             decoded.codePoint ? ByteOf(CedillaForm(*decoded.codePoint)) : std::nullopt;

@@ -1,4 +1,5 @@
 #include "device/SerialNumberText.h"
+#include "protocol/Utf8.h"
 
 #include <gtest/gtest.h>
 
