@@ -74,13 +74,17 @@ std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line) 
     }
 }
 
-bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines) {
+bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
+                         const StopRequested& stop) {
     int32_t lastCode = kCodeDone;
     bool failed = false;
     for (std::size_t index = 0; index < lines.size(); ++index) {
         const std::string_view text = lines[index];
         if (text.empty()) {
             continue;
+        }
+        if (stop && stop()) {
+            return true;
         }
         const CommandLine line(text);
         int32_t code = kCodeSkippedAfterFailure;

@@ -3,6 +3,7 @@
 // The command run: each line of a command file to one printer operation and one result line.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "batch/CommandFile.h"
@@ -11,6 +12,9 @@
 namespace tallix {
 
 class VX37RO;
+
+// Asked between the steps of a run: true when the run must stop there (a stop signal came).
+using StopRequested = std::function<bool()>;
 
 // Device error codes that the command run itself produces.
 constexpr int32_t kCodeDone = 0;
@@ -30,6 +34,9 @@ std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line);
 // at. Empty lines are skipped. Once a result line reports a failure, no further command is
 // sent: every later line is answered with kCodeSkippedAfterFailure. False as soon as a
 // result line cannot be written; the remaining lines are then neither run nor answered.
-bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines);
+// When stop (if given) answers true before a line, that line and the rest are neither run
+// nor answered, and the result is true: every command sent has its line.
+bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
+                         const StopRequested& stop = {});
 
 }  // namespace tallix

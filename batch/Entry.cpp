@@ -8,6 +8,7 @@
 #include "batch/Options.h"
 #include "batch/RunSequence.h"
 #include "batch/SetupLauncher.h"
+#include "batch/StopSignals.h"
 #include "serial/LineTrace.h"
 
 #ifndef TALLIX_VERSION
@@ -82,12 +83,17 @@ int TallixMain(int argc, char* argv[]) {
     if (invalid != kExitOk) {
         return invalid;
     }
+    // Before any thread starts: the trace's and the line's threads inherit the blocked
+    // signals.
+    StopSignals stopSignals;
     // A trace that cannot be opened is no reason to refuse the job: the run goes on untraced.
     if (!options.traceFilePath.empty()) {
         (void)StartLineTrace(options.traceFilePath);
     }
-    const int exitCode = RunBatch(options);
+    const int exitCode = RunBatch(options, [&stopSignals] { return stopSignals.Pending(); });
     StopLineTrace();
+    // Port and result file are closed: a stop signal that came ends the process here.
+    stopSignals.Release();
     return exitCode;
 }
 

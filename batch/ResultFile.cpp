@@ -143,7 +143,8 @@ std::optional<ResultFile> ResultFile::Open(const std::string& path) {
     }
     // Non-blocking, so that a FIFO nobody reads fails at once (ENXIO) instead of holding the
     // run, and the printer's port with it, until a reader comes. Writes block as usual.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    // Appending needs no seek, so pipes and terminals (/dev/stdout) get every line too.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return std::nullopt;
     }
@@ -165,17 +166,18 @@ bool ResultFile::Append(std::string_view bytes) {
     if (fd_ < 0) {
         return false;
     }
-    if (::lseek(fd_, 0, SEEK_END) < 0) {
-        return false;
+    // A pipe may take a long line in parts.
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
     }
-    if (bytes.empty()) {
-        return true;
-    }
-    ssize_t written = 0;
-    do {
-        written = ::write(fd_, bytes.data(), bytes.size());
-    } while (written < 0 && errno == EINTR);
-    return written == static_cast<ssize_t>(bytes.size());
+    return true;
 }
 
 bool ResultFile::WriteSerialNumber(const std::string& serialNumber) {

@@ -30,7 +30,8 @@ class ResultFile {
     static std::optional<ResultFile> Open(const std::string& path);
 
     bool isOpen() const { return fd_ >= 0; }
-    // Positions at the end and writes bytes in one write. False when any of it fails.
+    // Appends bytes at the end (the file is open for appending, so pipes and terminals work
+    // alike). False when any of it fails.
     bool Append(std::string_view bytes);
     // The serial-number-only content: the serial number as it is, nothing else.
     bool WriteSerialNumber(const std::string& serialNumber);

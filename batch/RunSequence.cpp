@@ -8,6 +8,7 @@
 #include "batch/DeviceSelection.h"
 #include "batch/ExitCodes.h"
 #include "batch/ResultFile.h"
+#include "config/FileSystem.h"
 #include "config/Numbers.h"
 #include "device/VX37RO.h"
 
@@ -30,7 +31,15 @@ class OpenDevice {
 
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
-int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& serialNumber) {
+int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& serialNumber,
+                    const StopRequested& stop) {
+    if (stop && stop()) {
+        return kExitResultFileFailed;
+    }
+    // Emptying the result file would wipe the command file it is.
+    if (!options.serialNumberOnly && SameFile(options.commandFilePath, options.resultFilePath)) {
+        return kExitResultFileFailed;
+    }
     std::optional<ResultFile> result = ResultFile::Open(options.resultFilePath);
     if (!result) {
         return kExitResultFileFailed;
@@ -45,18 +54,19 @@ int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& s
         result->Close();
         return commands.status;
     }
-    const bool allAnswered = ExecuteCommandLines(device, *result, commands.lines);
+    const bool allAnswered = ExecuteCommandLines(device, *result, commands.lines, stop);
     result->Close();
     return allAnswered ? kExitOk : kExitResultWriteFailed;
 }
 
 }  // namespace
 
-int RunBatch(const Options& options) {
-    return RunBatch(options, [] { return std::make_unique<VX37RO>(); });
+int RunBatch(const Options& options, const StopRequested& stop) {
+    return RunBatch(
+        options, [] { return std::make_unique<VX37RO>(); }, stop);
 }
 
-int RunBatch(const Options& given, const DeviceFactory& makeDevice) {
+int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRequested& stop) {
     Options options = given;
     if (!options.IsComplete()) {
         if (const std::optional<int> failed = SelectDevice(options)) {
@@ -71,7 +81,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice) {
     if (!device || options.deviceType != kDeviceType) {
         return kExitWrongDeviceType;
     }
-    if (!device->Open(options.portName, options.speed)) {
+    if ((stop && stop()) || !device->Open(options.portName, options.speed)) {
         return kExitOpenFailed;
     }
     const OpenDevice closeOnExit(*device);
@@ -82,7 +92,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice) {
     if (!device->Oxel_GetSerial(serialNumber)) {
         return kExitSerialNumberFailed;
     }
-    return RunOnOpenDevice(options, *device, serialNumber);
+    return RunOnOpenDevice(options, *device, serialNumber, stop);
 }
 
 }  // namespace tallix

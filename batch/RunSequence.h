@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "batch/CommandDispatch.h"
 #include "batch/Options.h"
 
 namespace tallix {
@@ -12,12 +13,17 @@ namespace tallix {
 class VX37RO;
 
 // Runs one batch job with options whose two file paths are given and returns the process
-// exit code (batch/ExitCodes.h). Prints nothing.
-int RunBatch(const Options& options);
+// exit code (batch/ExitCodes.h). Prints nothing. When stop (if given) answers true, the run
+// ends at its next step with the port and the result file closed: before the port is opened
+// (kExitOpenFailed), before the result file is opened, which then stays as it was
+// (kExitResultFileFailed), or before a command line, once every command sent has its result
+// line (kExitOk). The caller then ends the process by the signal that asked for the stop.
+int RunBatch(const Options& options, const StopRequested& stop = {});
 
 // The same run on the device object that makeDevice creates (once, after the options are
 // complete), so that tests can stand a recording device in for the printer.
 using DeviceFactory = std::function<std::unique_ptr<VX37RO>()>;
-int RunBatch(const Options& options, const DeviceFactory& makeDevice);
+int RunBatch(const Options& options, const DeviceFactory& makeDevice,
+             const StopRequested& stop = {});
 
 }  // namespace tallix

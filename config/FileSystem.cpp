@@ -19,6 +19,17 @@ bool IsDirectory(const std::string& path) {
     return !path.empty() && ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool SameFile(const std::string& first, const std::string& second) {
+    if (first == second) {
+        return true;
+    }
+    struct stat one {};
+    struct stat other {};
+    return !first.empty() && !second.empty() && ::stat(first.c_str(), &one) == 0 &&
+           ::stat(second.c_str(), &other) == 0 && one.st_dev == other.st_dev &&
+           one.st_ino == other.st_ino;
+}
+
 std::string ErrnoText(int error) {
     char buffer[256] = {};
     // GNU strerror_r returns the text, which may or may not be in buffer.

@@ -12,6 +12,10 @@ bool Exists(const std::string& path);
 // A folder exists at path (symbolic links followed).
 bool IsDirectory(const std::string& path);
 
+// The two paths name one file: the same text, or the same device and inode (hard and
+// symbolic links and other spellings of the path followed).
+bool SameFile(const std::string& first, const std::string& second);
+
 // Creates the folder and every missing folder above it (mode 0777 before the umask). True
 // when the folder exists afterwards; otherwise errorText (when given) says which folder
 // could not be made and why.

@@ -142,6 +142,21 @@ TEST(CommandDispatch, AResultLineThatCannotBeWrittenEndsTheRunAtOnce) {
     EXPECT_EQ(calls, (Calls{"Sell_Payment(4, 0.000)"}));
 }
 
+// A stop asked for between two lines: the lines before it are run and answered, none after.
+TEST(CommandDispatch, AStopBetweenLinesEndsTheRunWithEveryCommandSentAnswered) {
+    Calls calls;
+    RecordingDevice device(calls);
+    TempDir dir;
+    std::optional<ResultFile> file = ResultFile::Open(dir.file("result.txt"));
+    ASSERT_TRUE(file);
+    int asked = 0;
+    EXPECT_TRUE(ExecuteCommandLines(device, *file, CommandLines("51\n\n# note\n109\n51\n51\n"),
+                                    [&] { return ++asked > 3; }));
+    file->Close();
+    EXPECT_EQ(calls, (Calls{"Sell_Payment(4, 0.000)", "Other_PrintDubliate()"}));
+    EXPECT_EQ(TempDir::ReadFile(dir.file("result.txt")), Ok(51) + Ok(109));
+}
+
 // The run sequence on a recording device: the stages, their order and the clean-up.
 class RunBatchOnRecorder : public ::testing::Test {
   protected:
@@ -213,6 +228,38 @@ TEST_F(RunBatchOnRecorder, SerialNumberOnlyWritesTheSerialAndNeverReadsTheComman
 
     options.resultFilePath = "/dev/full";
     EXPECT_EQ(RunJob(), kExitResultWriteFailed);
+}
+
+TEST_F(RunBatchOnRecorder, AStopBeforeTheResultStageLeavesTheResultFileAlone) {
+    ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
+    const auto job = [this](int stopAtQuestion) {
+        int asked = 0;
+        return RunBatch(
+            options,
+            [this] {
+                auto device = std::make_unique<RecordingDevice>(calls);
+                device->serial = "AB12345678";
+                return device;
+            },
+            [&] { return ++asked >= stopAtQuestion; });
+    };
+    EXPECT_EQ(job(1), kExitOpenFailed);
+    EXPECT_TRUE(calls.empty()) << "the port was not even opened";
+    EXPECT_EQ(job(2), kExitResultFileFailed);
+    EXPECT_EQ(calls,
+              (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Oxel_GetSerial()", "Close()"}));
+    EXPECT_EQ(TempDir::ReadFile(result), "old\n");
+}
+
+TEST_F(RunBatchOnRecorder, CommandAndResultFileTheSameGive20BeforeEmptyingIt) {
+    options.resultFilePath = commands;
+    EXPECT_EQ(RunJob(), kExitResultFileFailed);
+    EXPECT_EQ(TempDir::ReadFile(commands), "51\n109\n");
+    EXPECT_EQ(calls.back(), "Close()");
+    // The serial number alone reads no command file: nothing to protect.
+    options.serialNumberOnly = true;
+    EXPECT_EQ(RunJob(), kExitOk);
+    EXPECT_EQ(TempDir::ReadFile(commands), "AB12345678");
 }
 
 TEST_F(RunBatchOnRecorder, CommandFileFailuresComeAfterTheResultFileIsEmptied) {

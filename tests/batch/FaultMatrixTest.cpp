@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
@@ -259,6 +262,144 @@ TEST(FaultMatrixBounded, AResultFifoWithoutReaderGives20AtOnce) {
     const auto next = RunTallix(NineOptions(commands, result, sim.path()), dir.path());
     EXPECT_EQ(next.exitCode, kExitOk);
     EXPECT_EQ(TempDir::ReadFile(result), kAllAnswered);
+}
+
+// A result file that cannot seek (a pipe, /dev/stdout) gets every line, as a regular file
+// does.
+TEST(FaultMatrixBounded, AResultPipeGetsEveryLine) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    ASSERT_TRUE(TempDir::WriteFile(commands, kReceipt));
+
+    const auto run = RunTallix(NineOptions(commands, "/dev/stdout", sim.path()), dir.path());
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, kExitOk);
+    EXPECT_EQ(run.out, kAllAnswered) << "standard output is the pipe the test reads";
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(sim.executedCommands(), kReceiptCommands);
+}
+
+// -i and -o naming one file, however spelled: 20 before the file is emptied or anything is
+// sent.
+TEST(FaultMatrixBounded, CommandAndResultFileTheSameGive20AndKeepTheFile) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    ASSERT_TRUE(TempDir::WriteFile(commands, kReceipt));
+    const std::string symbolic = dir.file("symbolic.txt");
+    const std::string hard = dir.file("hard.txt");
+    ASSERT_EQ(symlink(commands.c_str(), symbolic.c_str()), 0);
+    ASSERT_EQ(link(commands.c_str(), hard.c_str()), 0);
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0700), 0);
+
+    for (const std::string& result :
+         {commands, symbolic, hard, dir.file("sub/../receipt.txt"), dir.file("./receipt.txt")}) {
+        const auto run = RunTallix(NineOptions(commands, result, sim.path()), dir.path());
+        ASSERT_FALSE(run.timedOut) << result;
+        EXPECT_EQ(run.exitCode, kExitResultFileFailed) << result;
+        EXPECT_EQ(run.out + run.err, "") << result;
+        EXPECT_EQ(TempDir::ReadFile(commands), kReceipt) << result;
+    }
+    EXPECT_TRUE(sim.executedCommands().empty());
+}
+
+// A receipt of many sales and the payment of the rest, long enough that a run is still
+// mid-receipt when a signal comes.
+std::string ManySales(int sales) {
+    std::string text;
+    for (int i = 0; i < sales; ++i) {
+        text += "49;PAINE;0;1;1.00;1;0;0\r\n";
+    }
+    return text + "53;;;0;\r\n";
+}
+
+// Runs tallix and sends it signal once the printer has executed `executed` commands (or its
+// journal shows `mutedWakeUps` unanswered wake-ups, when that is not 0).
+test::TallixOutcome RunAndSignal(const SimProcess& sim, const std::vector<std::string>& args,
+                                 const std::string& home, int signal, size_t executed,
+                                 size_t mutedWakeUps = 0) {
+    std::atomic<pid_t> pid{0};
+    test::TallixOutcome outcome;
+    std::thread runner([&] {
+        outcome = RunTallix(args, home, std::chrono::seconds(180), [&](pid_t p) { pid = p; });
+    });
+    const bool reached = test::WaitFor(
+        [&] {
+            if (mutedWakeUps == 0) {
+                return sim.executedCommands().size() >= executed;
+            }
+            size_t muted = 0;
+            for (const auto& entry : sim.journalLines()) {
+                muted += entry.kind() == "wakeup" && !entry.flag("answered") ? 1 : 0;
+            }
+            return muted >= mutedWakeUps;
+        },
+        std::chrono::seconds(60));
+    if (reached && pid.load() > 0) {
+        (void)kill(pid.load(), signal);
+    }
+    runner.join();
+    EXPECT_TRUE(reached) << "the run never got that far";
+    return outcome;
+}
+
+// SIGTERM, SIGINT or SIGHUP mid-receipt: the exchange in flight finishes and its line is
+// written, no further command is sent, and the process ends by that signal with the port
+// free for the next run.
+TEST(FaultMatrixBounded, AStopSignalLetsTheCommandInFlightFinishAndItsLineBeWritten) {
+    const std::string sale = R"("49";"0";"No error";)";
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        // Late replies keep the run waiting in its reads most of the time.
+        SimProcess sim({"--delay-ms", "20"});
+        ASSERT_TRUE(sim.ready());
+        TempDir dir;
+        const std::string commands = dir.file("receipt.txt");
+        const std::string result = dir.file("receipt.result");
+        ASSERT_TRUE(TempDir::WriteFile(commands, ManySales(40)));
+
+        const auto run =
+            RunAndSignal(sim, NineOptions(commands, result, sim.path()), dir.path(), signal, 5);
+        ASSERT_FALSE(run.timedOut) << signal;
+        EXPECT_EQ(run.termSignal, signal);
+        EXPECT_EQ(run.out + run.err, "") << signal;
+        const std::vector<std::string> lines = test::SplitLines(TempDir::ReadFile(result));
+        const size_t executed = sim.executedCommands().size();
+        EXPECT_GE(executed, 5u) << signal;
+        EXPECT_LT(executed, 41u) << signal << ": the run was not stopped";
+        EXPECT_EQ(lines.size(), executed) << signal << ": one result line per executed command";
+        EXPECT_EQ(lines, std::vector<std::string>(lines.size(), sale)) << signal;
+
+        // The port is free: the next run pays the rest and closes the receipt.
+        const std::string payment = dir.file("payment.txt");
+        const std::string paid = dir.file("payment.result");
+        ASSERT_TRUE(TempDir::WriteFile(payment, "53;;;0;\r\n"));
+        const auto next = RunTallix(NineOptions(payment, paid, sim.path()), dir.path());
+        EXPECT_EQ(next.exitCode, kExitOk) << signal;
+        EXPECT_EQ(TempDir::ReadFile(paid), kOk53) << signal;
+    }
+}
+
+// SIGTERM while the run waits out the time-outs of a printer that stopped answering: the
+// signal neither cuts the waits short nor ends the process early. The line in flight is
+// answered "No printer response", nothing more is sent or written.
+TEST(FaultMatrixBoundedSlow, AStopSignalDuringTheTimeOutsWaitsForTheExchangeToEnd) {
+    // Wake-ups 1 (serial number) to 5 are answered: the third command's first is not.
+    SimProcess sim({"--mute-after-wakeups", "5"});
+    ASSERT_TRUE(sim.ready());
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    const std::string result = dir.file("receipt.result");
+    ASSERT_TRUE(TempDir::WriteFile(commands, kReceipt));
+
+    const auto run =
+        RunAndSignal(sim, NineOptions(commands, result, sim.path()), dir.path(), SIGTERM, 0, 3);
+    ASSERT_FALSE(run.timedOut);
+    EXPECT_EQ(run.termSignal, SIGTERM);
+    EXPECT_EQ(TempDir::ReadFile(result), kOk49 + kOk49 + Failed(54));
+    EXPECT_EQ(sim.executedCommands(), First(2));
 }
 
 }  // namespace

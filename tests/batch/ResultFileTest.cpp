@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -190,6 +191,26 @@ TEST_F(ResultFileTest, AFifoWithoutReaderFailsAtOnce) {
     const std::string fifo = dir_.file("result.fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_FALSE(ResultFile::Open(fifo)) << "no reader: nothing to wait for";
+}
+
+// A pipe cannot seek: every line still arrives, in order, and writing blocks as usual.
+TEST_F(ResultFileTest, AFifoWithAReaderGetsEveryLine) {
+    const std::string fifo = dir_.file("result.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    auto file = ResultFile::Open(fifo);
+    ASSERT_TRUE(file);
+    bool flag = false;
+    EXPECT_EQ(Responce(*file, 49, 0, flag), kResponceOk);
+    EXPECT_EQ(Responce(*file, 53, 0, flag), kResponceOk);
+    file->Close();
+    std::string received(256, '\0');
+    const ssize_t got = ::read(reader, received.data(), received.size());
+    ::close(reader);
+    ASSERT_GT(got, 0);
+    received.resize(static_cast<std::size_t>(got));
+    EXPECT_EQ(received, "\"49\";\"0\";\"No error\";\n\"53\";\"0\";\"No error\";\"\";\n");
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 // test's own, and what the run left behind.
 
 #include <chrono>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/RunProcess.h"
@@ -29,22 +31,25 @@ inline std::vector<std::string> NineOptions(const std::string& commandFile,
 
 struct TallixOutcome {
     int exitCode = -1;
+    int termSignal = 0;  // the signal that ended the run, 0 when it exited
     bool timedOut = false;
     std::string out;
     std::string err;
 };
 
 // Runs tallix with args and HOME in home; killed after timeout (a hang guard, not a time
-// that the run is expected to keep).
+// that the run is expected to keep). started gets the process ID once the run has started.
 inline TallixOutcome RunTallix(const std::vector<std::string>& args, const std::string& home,
-                               std::chrono::milliseconds timeout = std::chrono::seconds(180)) {
+                               std::chrono::milliseconds timeout = std::chrono::seconds(180),
+                               std::function<void(pid_t)> started = {}) {
     RunOptions options;
     options.env["HOME"] = home;
     options.captureStdout = true;
     options.captureStderr = true;
     options.timeout = timeout;
+    options.started = std::move(started);
     const ProcessResult result = RunProcess(TALLIX_PATH, args, options);
-    return {result.exitCode, result.timedOut, result.out, result.err};
+    return {result.exitCode, result.termSignal, result.timedOut, result.out, result.err};
 }
 
 // The same run, also reporting the child's peak resident memory in KiB.

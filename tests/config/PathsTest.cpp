@@ -167,5 +167,21 @@ TEST_F(FileSystemTest, CreatesEmptyFileWithMode0666BeforeUmaskOnlyOnce) {
     EXPECT_FALSE(Exists(""));
 }
 
+TEST_F(FileSystemTest, SameFileFollowsLinksAndSpellings) {
+    const std::string file = root_ + "/commands.txt";
+    ASSERT_TRUE(CreateEmptyFile(file));
+    ASSERT_TRUE(CreateEmptyFile(root_ + "/other.txt"));
+    ASSERT_EQ(symlink(file.c_str(), (root_ + "/symbolic").c_str()), 0);
+    ASSERT_EQ(link(file.c_str(), (root_ + "/hard").c_str()), 0);
+    EXPECT_TRUE(SameFile(file, file));
+    EXPECT_TRUE(SameFile(file, root_ + "/symbolic"));
+    EXPECT_TRUE(SameFile(root_ + "/hard", file));
+    EXPECT_TRUE(SameFile(file, root_ + "/./commands.txt"));
+    EXPECT_FALSE(SameFile(file, root_ + "/other.txt"));
+    EXPECT_FALSE(SameFile(file, root_ + "/missing.txt"));
+    EXPECT_TRUE(SameFile(root_ + "/missing.txt", root_ + "/missing.txt")) << "same text";
+    EXPECT_FALSE(SameFile("", file));
+}
+
 }  // namespace
 }  // namespace tallix

@@ -91,7 +91,14 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         if (options.captureStderr) {
             dup2(errPipe[1], STDERR_FILENO);
         }
-        signal(SIGPIPE, SIG_DFL);
+        // The child starts as from a terminal: default actions, nothing blocked (a test
+        // runner started in the background may ignore SIGINT).
+        for (const int sig : {SIGPIPE, SIGINT, SIGHUP, SIGTERM}) {
+            signal(sig, SIG_DFL);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         execvp(argv[0], argv.data());
         _exit(127);
     }
@@ -105,6 +112,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         return result;
     }
 
+    if (options.started) {
+        options.started(pid);
+    }
     std::string input = options.stdinText.value_or("");
     std::size_t written = 0;
     if (inPipe[1] >= 0) {
@@ -189,6 +199,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
         }
     }
     result.exitCode = ExitCodeOf(status);
+    result.termSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     result.peakRssKiB = usage.ru_maxrss;
     return result;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,11 +22,16 @@ struct RunOptions {
     std::optional<std::string> stdinText;
     // The child is killed (SIGKILL) when it runs longer.
     std::chrono::milliseconds timeout = std::chrono::seconds(120);
+    // Called with the child's process ID once it runs (before it is waited for), so that
+    // a test can send it a signal while another thread waits in RunProcess.
+    std::function<void(pid_t)> started;
 };
 
 struct ProcessResult {
     // Exit status; 128 + signal number when a signal ended it; -1 when it could not start.
     int exitCode = -1;
+    // The signal that ended the child; 0 when it exited by itself.
+    int termSignal = 0;
     bool timedOut = false;
     std::string out;        // captured standard output (when asked for)
     std::string err;        // captured standard error (when asked for)
