@@ -1,5 +1,6 @@
 #include "batch/CommandDispatch.h"
 
+#include "config/Numbers.h"
 #include "device/VX37RO.h"
 
 namespace tallix {
@@ -7,8 +8,18 @@ namespace {
 
 constexpr double kPercentLimit = 99.99;
 
-int32_t CodeOf(bool done) {
-    return done ? kCodeDone : kCodeFailed;
+// A command refused before anything was sent has data the printer cannot take: the caller
+// must mend the line, not wait for the printer.
+int32_t CodeOf(Outcome outcome) {
+    switch (outcome.kind()) {
+        case Outcome::kDone:
+            return kCodeDone;
+        case Outcome::kRefused:
+            return kCodeSyntaxError;
+        case Outcome::kFailed:
+            break;
+    }
+    return kCodeFailed;
 }
 
 }  // namespace
@@ -36,11 +47,15 @@ std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line) 
             }
             return CodeOf(device.Sell_PrintText(line.text(1), line.text(2), line.text(3),
                                                 line.text(4), line.text(5)));
-        case 69:
-            if (fields < 2) {
+        case 69: {
+            // A Z report closes the fiscal day for good: it must come from a written 0, never
+            // from text that merely reads as 0 ("X", "", "0x2").
+            const std::optional<int32_t> report =
+                fields < 2 ? std::nullopt : LeadingInt(line.field(1));
+            if (!report) {
                 return kCodeSyntaxError;
             }
-            switch (line.integer(1)) {
+            switch (*report) {
                 case 0:
                     return CodeOf(device.Report_FiscalDay());
                 case 2:
@@ -48,6 +63,7 @@ std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line) 
                 default:
                     return std::nullopt;
             }
+        }
         case 70:
             if (fields != 4) {
                 return std::nullopt;

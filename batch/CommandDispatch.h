@@ -18,16 +18,19 @@ using StopRequested = std::function<bool()>;
 
 // Device error codes that the command run itself produces.
 constexpr int32_t kCodeDone = 0;
-constexpr int32_t kCodeFailed = 1;               // the printer operation answered false
+constexpr int32_t kCodeFailed = 1;               // sent, or tried, and not done
 constexpr int32_t kCodeSkippedAfterFailure = 2;  // not sent: an earlier line failed
-constexpr int32_t kCodeSyntaxError = 5005;       // missing fields or a percentage out of range
+// Missing fields, a percentage out of range, or data the printer operation refused before
+// sending anything (a number that is not finite or does not fit, a name that is too long).
+constexpr int32_t kCodeSyntaxError = 5005;
 
 // Runs the command of one line on device: 49 sale, 51 payment of the rest in type 4, 53
 // payment, 54 free text, 69 fiscal (0) or non-fiscal (2) day report, 70 service money (exactly
 // four fields), 109 duplicate, 200 discount (negative) or surcharge (positive) of at most
-// 99.99 percent. The code of what was executed (kCodeDone, kCodeFailed, kCodeSyntaxError);
-// nothing when the line executes nothing (an unknown number, 69 with a field 1 other than 0
-// or 2, 70 without exactly four fields).
+// 99.99 percent. The code of what was executed (kCodeDone, kCodeFailed, kCodeSyntaxError,
+// also for 69 whose field 1 does not begin with decimal digits); nothing when the line
+// executes nothing (an unknown number, 69 with a number other than 0 or 2, 70 without
+// exactly four fields).
 std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line);
 
 // Runs the lines in order, writing each one's result line before the next line is looked

@@ -35,9 +35,10 @@ std::string_view UpToZero(const std::vector<uint8_t>& area, std::size_t limit) {
             static_cast<std::size_t>(end - area.begin())};
 }
 
-bool Send(CashRegManager& link, const std::optional<std::string>& text, bool checkSequence) {
+// A text that could not be built is refused: nothing goes to the line.
+Outcome Send(CashRegManager& link, const std::optional<std::string>& text, bool checkSequence) {
     if (!text) {
-        return false;
+        return Outcome::kRefused;
     }
     return link.WritePacket(reinterpret_cast<const uint8_t*>(text->data()),
                             static_cast<int>(text->size()), checkSequence);
@@ -77,10 +78,10 @@ void VX37RO::SetCodePage(uint64_t codePage) {
     cashRegMan->setString_codepage(codePage);
 }
 
-bool VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
-                           int stockGroup, int vatGroup) {
+Outcome VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double quantity,
+                              int shtand, int stockGroup, int vatGroup) {
     if (CharacterCount(item) > kMaxItemNameCharacters) {
-        return false;
+        return Outcome::kRefused;
     }
     std::vector<uint8_t> name(kNameArea, 0);
     cashRegMan->MacToChill(item, name.data(), kNameArea);
@@ -102,7 +103,7 @@ bool VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double q
     return Send(*cashRegMan, text, true);
 }
 
-bool VX37RO::Sell_Payment(int paymentType, double amount) {
+Outcome VX37RO::Sell_Payment(int paymentType, double amount) {
     if (amount == 0.0) {
         return Send(*cashRegMan,
                     CommandText().text("E;").integer(paymentType).text(";;;;;").finish(), true);
@@ -121,13 +122,14 @@ bool VX37RO::Sell_PrintText(const std::string& row1, const std::string& row2,
         cashRegMan->MacToChill(*row, area.data(), static_cast<int>(length));
         text.text(UpToZero(area, length)).text(";");
     }
-    // The free-text command's area is sized to its rows; no 199-byte limit applies to it.
-    return Send(*cashRegMan, text.finish(std::string::npos), true);
+    // The free-text command's area is sized to its rows; no 199-byte limit applies to it, so
+    // it is never refused.
+    return static_cast<bool>(Send(*cashRegMan, text.finish(std::string::npos), true));
 }
 
-bool VX37RO::Sell_Percent(int kind, double percent) {
+Outcome VX37RO::Sell_Percent(int kind, double percent) {
     if (kind != 0 && kind != 1) {
-        return false;
+        return Outcome::kRefused;
     }
     return Send(*cashRegMan, NumberAndAmount("C;", kind, percent), true);
 }
@@ -137,11 +139,11 @@ bool VX37RO::Sell_PrintBarcode(int /*type*/, const std::string& /*data*/) {
 }
 
 bool VX37RO::Report_FiscalDay() {
-    return Send(*cashRegMan, std::string("A;;;Z;"), false);
+    return static_cast<bool>(Send(*cashRegMan, std::string("A;;;Z;"), false));
 }
 
 bool VX37RO::Report_NonFiscalDay() {
-    return Send(*cashRegMan, std::string("A;;;X;"), false);
+    return static_cast<bool>(Send(*cashRegMan, std::string("A;;;X;"), false));
 }
 
 bool VX37RO::Oxel_GetSerial(std::string& serial) {
@@ -157,15 +159,15 @@ bool VX37RO::Other_Beep() {
     return false;
 }
 
-bool VX37RO::Other_ServiceMoneyTransfer(int direction, double amount) {
+Outcome VX37RO::Other_ServiceMoneyTransfer(int direction, double amount) {
     if (direction != 0 && direction != 1) {
-        return false;
+        return Outcome::kRefused;
     }
     return Send(*cashRegMan, NumberAndAmount("I;", direction, amount), true);
 }
 
 bool VX37RO::Other_PrintDubliate() {
-    return Send(*cashRegMan, std::string("E;2;;;;;"), true);
+    return static_cast<bool>(Send(*cashRegMan, std::string("E;2;;;;;"), true));
 }
 
 }  // namespace tallix

@@ -7,12 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "device/Outcome.h"
+
 namespace tallix {
 
 class CashRegManager;
 
 class VX37RO {
-public:
+  public:
     VX37RO();
     virtual ~VX37RO();
     VX37RO(const VX37RO&) = delete;
@@ -24,25 +26,29 @@ public:
     virtual bool Initialize(int logicalID);
     virtual void SetCodePage(uint64_t codePage);
 
-    virtual bool Sell_SellItem(const std::string& item, double singlePrice, double quantity,
-                               int shtand, int stockGroup, int vatGroup);
-    virtual bool Sell_Payment(int paymentType, double amount);
+    // The operations that take numbers or names are Refused, with nothing sent, when these
+    // cannot make a valid command: a number that is not finite or makes the text longer than
+    // the printer takes, an item name over 130 characters, a kind or direction other than 0
+    // or 1.
+    virtual Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity,
+                                  int shtand, int stockGroup, int vatGroup);
+    virtual Outcome Sell_Payment(int paymentType, double amount);
     virtual bool Sell_PrintText(const std::string& row1, const std::string& row2,
                                 const std::string& row3, const std::string& row4,
                                 const std::string& row5);
-    virtual bool Sell_Percent(int kind, double percent);
+    virtual Outcome Sell_Percent(int kind, double percent);
     virtual bool Sell_PrintBarcode(int type, const std::string& data);
     virtual bool Report_FiscalDay();
     virtual bool Report_NonFiscalDay();
     // The serial number from a wake-up answer; serial is left as it was on failure.
     virtual bool Oxel_GetSerial(std::string& serial);
     virtual bool Other_Beep();
-    virtual bool Other_ServiceMoneyTransfer(int direction, double amount);
+    virtual Outcome Other_ServiceMoneyTransfer(int direction, double amount);
     virtual bool Other_PrintDubliate();
 
     CashRegManager& link() { return *cashRegMan; }
 
-private:
+  private:
     std::unique_ptr<CashRegManager> cashRegMan;
 };
 

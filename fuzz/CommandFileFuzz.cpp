@@ -34,13 +34,13 @@ class RecordingDevice : public tallix::VX37RO {
     void Close() override {}
     bool Initialize(int) override { return answer(); }
     void SetCodePage(uint64_t) override {}
-    bool Sell_SellItem(const std::string& item, double, double, int shtand, int stockGroup,
-                       int) override {
+    tallix::Outcome Sell_SellItem(const std::string& item, double, double, int shtand,
+                                  int stockGroup, int) override {
         Require(shtand == 1 && stockGroup == 1);
         touch(item);
         return answer();
     }
-    bool Sell_Payment(int, double) override { return answer(); }
+    tallix::Outcome Sell_Payment(int, double) override { return answer(); }
     bool Sell_PrintText(const std::string& a, const std::string& b, const std::string& c,
                         const std::string& d, const std::string& e) override {
         for (const std::string* row : {&a, &b, &c, &d, &e}) {
@@ -48,7 +48,7 @@ class RecordingDevice : public tallix::VX37RO {
         }
         return answer();
     }
-    bool Sell_Percent(int kind, double percent) override {
+    tallix::Outcome Sell_Percent(int kind, double percent) override {
         Require(kind == 0 || kind == 1);
         Require(percent >= 0.0 && percent <= 99.99);
         return answer();
@@ -61,7 +61,7 @@ class RecordingDevice : public tallix::VX37RO {
     bool Report_NonFiscalDay() override { return answer(); }
     bool Oxel_GetSerial(std::string&) override { return answer(); }
     bool Other_Beep() override { return answer(); }
-    bool Other_ServiceMoneyTransfer(int, double) override { return answer(); }
+    tallix::Outcome Other_ServiceMoneyTransfer(int, double) override { return answer(); }
     bool Other_PrintDubliate() override { return answer(); }
 
   private:

@@ -116,6 +116,28 @@ TEST_F(BadInputTest, BinaryGarbageExecutesNothingAndEndsWith0) {
     EXPECT_TRUE(sim.executedCommands().empty());
 }
 
+// Data the printer cannot take is refused before anything is sent: "Syntax error" (the
+// point-of-sale program must mend the line, the printer is fine), later lines "Error in
+// previous command", and the printer sees no frame.
+TEST_F(BadInputTest, LinesRefusedBeforeSendingAreSyntaxErrors) {
+    const std::string skipped = R"("109";"9";"Error in previous command";)";
+    for (const std::string& line :
+         {"49;" + std::string(131, 'A') + ";0;1;1.00;1;0;0",
+          std::string("49;PAINE;0;1;1e400;1;0;0"), std::string("49;PAINE;0;1e200;1.00;1;0;0"),
+          std::string("53;;;0;1e300"), std::string("70;2;5.00;x"), std::string("70;1;1e400;x")}) {
+        ASSERT_TRUE(TempDir::WriteFile(commandFile, line + "\r\n109\r\n"));
+        const auto run = Run(commandFile, resultFile);
+        EXPECT_EQ(run.exitCode, kExitOk) << line;
+        const std::string command = line.substr(0, 2);
+        EXPECT_EQ(SplitLines(TempDir::ReadFile(resultFile)),
+                  (std::vector<std::string>{"\"" + command + R"(";"21";"Syntax error";)", skipped}))
+            << line;
+    }
+    for (const auto& entry : sim.journalLines()) {
+        EXPECT_NE(entry.kind(), "frame") << entry.text();
+    }
+}
+
 // A command file of exactly the limit (64 MiB of lines that execute nothing between a sale
 // and its payment) is read whole, cut and answered within a bounded memory; one byte more,
 // or a file that never ends, gives 23 before any command is sent.

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/ExitCodes.h"
@@ -21,9 +22,11 @@ using Calls = std::vector<std::string>;
 
 // Runs a decoded command text on a recording device; keeps what it called and wrote.
 struct Dispatched {
-    explicit Dispatched(const std::string& text, std::vector<std::string> failing = {}) {
+    explicit Dispatched(const std::string& text, std::vector<std::string> failing = {},
+                        std::vector<std::string> refusing = {}) {
         RecordingDevice device(calls);
         device.failing = std::move(failing);
+        device.refusing = std::move(refusing);
         std::optional<ResultFile> file = ResultFile::Open(dir.file("result.txt"));
         EXPECT_TRUE(file.has_value());
         answered = ExecuteCommandLines(device, *file, CommandLines(text));
@@ -115,6 +118,27 @@ TEST(CommandDispatch, MissingFieldsAreASyntaxErrorThatStopsTheFile) {
     }
 }
 
+// A Z report closes the fiscal day for good: only a field 1 that begins with digits (after
+// blanks and a sign) runs a report; text that merely reads as 0 is a syntax error.
+TEST(CommandDispatch, Command69RunsAReportOnlyFromWrittenDigits) {
+    const Dispatched reports("69; 0\n69;+2\n69;-0\n69;\"2\"\n69;2 X\n69;0;x\n");
+    EXPECT_EQ(reports.calls,
+              (Calls{"Report_FiscalDay()", "Report_NonFiscalDay()", "Report_FiscalDay()",
+                     "Report_NonFiscalDay()", "Report_NonFiscalDay()", "Report_FiscalDay()"}));
+    EXPECT_EQ(reports.result, Ok(69) + Ok(69) + Ok(69) + Ok(69) + Ok(69) + Ok(69));
+
+    const Dispatched others("69;5\n69;-2\n69;1\n69;20\n");
+    EXPECT_TRUE(others.calls.empty());
+    EXPECT_EQ(others.result, Ok(69) + Ok(69) + Ok(69) + Ok(69));
+
+    for (const char* noNumber :
+         {"69;X", "69;", "69;x2", "69;0x2", "69;0X0", "69; ", "69;\"\"", "69;-", "69;Z"}) {
+        const Dispatched run(std::string(noNumber) + "\n109\n");
+        EXPECT_TRUE(run.calls.empty()) << noNumber;
+        EXPECT_EQ(run.result, SyntaxError(69) + Skipped(109)) << noNumber;
+    }
+}
+
 TEST(CommandDispatch, AFailedOperationStopsEverythingAfterIt) {
     const Dispatched run(
         "49;Bread;0;2;1.50;1;0;0\n53;;;0;3.00\n# comment\n109\n\n70;1;5;x\n69;1\n7\n",
@@ -124,6 +148,28 @@ TEST(CommandDispatch, AFailedOperationStopsEverythingAfterIt) {
               (Calls{"Sell_SellItem(Bread, 1.500, 2.000, 1, 1, 1)", "Sell_Payment(0, 3.000)"}));
     EXPECT_EQ(run.result, Ok(49) + Line(53, 1, "No printer response") + Skipped(109) + Skipped(70) +
                               Skipped(69) + Skipped(7));
+}
+
+// A line the device refused before sending anything has data to mend: "Syntax error", and
+// the run stops as after any failure. A line that was sent and failed stays "No printer
+// response".
+TEST(CommandDispatch, ARefusedOperationIsASyntaxErrorThatStopsTheFile) {
+    const std::string after = "109\n51\n";
+    for (const auto& [line, operation] : std::vector<std::pair<std::string, std::string>>{
+             {"49;Bread;0;2;1e400;1;0;0\n", "Sell_SellItem"},
+             {"53;;;1;1e300\n", "Sell_Payment"},
+             {"70;2;25.00;x\n", "Other_ServiceMoneyTransfer"},
+             {"200;5;\n", "Sell_Percent"}}) {
+        const Dispatched refused(line + after, {}, {operation});
+        const int command = CommandLine(line).commandNumber();
+        EXPECT_EQ(refused.calls.size(), 1U) << line;
+        EXPECT_EQ(refused.result, SyntaxError(command) + Skipped(109) + Skipped(51)) << line;
+
+        const Dispatched failed(line + after, {operation});
+        EXPECT_EQ(failed.result,
+                  Line(command, 1, "No printer response") + Skipped(109) + Skipped(51))
+            << line;
+    }
 }
 
 TEST(CommandDispatch, ASemicolonInsideQuotesMovesTheRows) {

@@ -19,8 +19,11 @@ class RecordingDevice : public VX37RO {
     // so that a test can read it after the run has released the device.
     explicit RecordingDevice(std::vector<std::string>& calls) : calls_(calls) {}
 
-    // Answers false to every call whose text starts with one of these.
+    // Answers false (kFailed) to every call whose text starts with one of these.
     std::vector<std::string> failing;
+    // Answers kRefused to every call of the refusing operations (sale, payment, percentage,
+    // service money) whose text starts with one of these.
+    std::vector<std::string> refusing;
     std::string serial = "VX37000001";
 
     bool Open(const std::string& port, int boudRate) override {
@@ -33,22 +36,23 @@ class RecordingDevice : public VX37RO {
     void SetCodePage(uint64_t codePage) override {
         (void)Record("SetCodePage(" + std::to_string(codePage) + ")");
     }
-    bool Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
-                       int stockGroup, int vatGroup) override {
-        return Record("Sell_SellItem(" + item + ", " + Fixed(singlePrice) + ", " + Fixed(quantity) +
-                      ", " + std::to_string(shtand) + ", " + std::to_string(stockGroup) + ", " +
-                      std::to_string(vatGroup) + ")");
+    Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
+                          int stockGroup, int vatGroup) override {
+        return Refusable("Sell_SellItem(" + item + ", " + Fixed(singlePrice) + ", " +
+                         Fixed(quantity) + ", " + std::to_string(shtand) + ", " +
+                         std::to_string(stockGroup) + ", " + std::to_string(vatGroup) + ")");
     }
-    bool Sell_Payment(int paymentType, double amount) override {
-        return Record("Sell_Payment(" + std::to_string(paymentType) + ", " + Fixed(amount) + ")");
+    Outcome Sell_Payment(int paymentType, double amount) override {
+        return Refusable("Sell_Payment(" + std::to_string(paymentType) + ", " + Fixed(amount) +
+                         ")");
     }
     bool Sell_PrintText(const std::string& row1, const std::string& row2, const std::string& row3,
                         const std::string& row4, const std::string& row5) override {
         return Record("Sell_PrintText(" + row1 + "|" + row2 + "|" + row3 + "|" + row4 + "|" + row5 +
                       ")");
     }
-    bool Sell_Percent(int kind, double percent) override {
-        return Record("Sell_Percent(" + std::to_string(kind) + ", " + Fixed(percent) + ")");
+    Outcome Sell_Percent(int kind, double percent) override {
+        return Refusable("Sell_Percent(" + std::to_string(kind) + ", " + Fixed(percent) + ")");
     }
     bool Sell_PrintBarcode(int type, const std::string& data) override {
         return Record("Sell_PrintBarcode(" + std::to_string(type) + ", " + data + ")");
@@ -63,9 +67,9 @@ class RecordingDevice : public VX37RO {
         return true;
     }
     bool Other_Beep() override { return Record("Other_Beep()"); }
-    bool Other_ServiceMoneyTransfer(int direction, double amount) override {
-        return Record("Other_ServiceMoneyTransfer(" + std::to_string(direction) + ", " +
-                      Fixed(amount) + ")");
+    Outcome Other_ServiceMoneyTransfer(int direction, double amount) override {
+        return Refusable("Other_ServiceMoneyTransfer(" + std::to_string(direction) + ", " +
+                         Fixed(amount) + ")");
     }
     bool Other_PrintDubliate() override { return Record("Other_PrintDubliate()"); }
 
@@ -75,14 +79,24 @@ class RecordingDevice : public VX37RO {
         (void)std::snprintf(text, sizeof text, "%.3f", value);
         return text;
     }
-    bool Record(const std::string& call) {
-        calls_.push_back(call);
-        for (const std::string& prefix : failing) {
+    static bool Starts(const std::string& call, const std::vector<std::string>& prefixes) {
+        for (const std::string& prefix : prefixes) {
             if (call.rfind(prefix, 0) == 0) {
-                return false;
+                return true;
             }
         }
-        return true;
+        return false;
+    }
+    bool Record(const std::string& call) {
+        calls_.push_back(call);
+        return !Starts(call, failing);
+    }
+    Outcome Refusable(const std::string& call) {
+        if (Starts(call, refusing)) {
+            calls_.push_back(call);
+            return Outcome::kRefused;
+        }
+        return Record(call);
     }
     std::vector<std::string>& calls_;
 };

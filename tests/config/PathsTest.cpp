@@ -2,8 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "config/FileSystem.h"
@@ -106,6 +108,21 @@ TEST(ParseLeadingInt, LeadingNumberOfText) {
     EXPECT_EQ(ParseLeadingInt("\xC2\xA0"
                               "5"),
               0);  // no-break space is not a blank
+}
+
+// Text that ParseLeadingInt reads as 0 without a 0 in it gives nothing here.
+TEST(LeadingInt, OnlyWrittenDigitsGiveANumber) {
+    EXPECT_EQ(LeadingInt(" \t+0"), std::optional<int32_t>(0));
+    EXPECT_EQ(LeadingInt("-0"), std::optional<int32_t>(0));
+    EXPECT_EQ(LeadingInt("2abc"), std::optional<int32_t>(2));
+    EXPECT_EQ(LeadingInt("007"), std::optional<int32_t>(7));
+    EXPECT_EQ(LeadingInt("-99999999999"), std::optional<int32_t>(INT32_MIN));
+    for (const char* none : {"", "   ", "X", "x2", "-", "+ 2", "0x2", "0X2", "-0x0",
+                             "\xC2\xA0"
+                             "2"}) {
+        EXPECT_EQ(LeadingInt(none), std::nullopt) << none;
+        EXPECT_EQ(ParseLeadingInt(none), 0) << none;
+    }
 }
 
 TEST(ParseLeadingInt, SaturatesAtThirtyTwoBitLimits) {

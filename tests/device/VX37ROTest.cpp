@@ -54,7 +54,7 @@ class VX37ROCommands : public ::testing::Test {
 
 TEST_F(VX37ROCommands, CommandTextsOfEveryOperation) {
     struct Case {
-        std::function<bool(VX37RO&)> call;
+        std::function<Outcome(VX37RO&)> call;
         const char* text;
     };
     const std::vector<Case> cases = {
@@ -117,30 +117,31 @@ TEST_F(VX37ROCommands, NameOf130CharactersIsTakenAnd131Refused) {
     EXPECT_EQ(LastText(), "L;;" + std::string(20, '[') + ";1.00;1.000;1;1;1;0;0;");
     ASSERT_TRUE(device.Sell_SellItem(std::string(130, 'a'), 1, 1, 1, 1, 1));
     const int frames = printer.frames();
-    EXPECT_FALSE(device.Sell_SellItem(std::string(131, 'a'), 1, 1, 1, 1, 1));
-    EXPECT_FALSE(device.Sell_SellItem(name130 + "a", 1, 1, 1, 1, 1));
+    EXPECT_TRUE(device.Sell_SellItem(std::string(131, 'a'), 1, 1, 1, 1, 1).refused());
+    EXPECT_TRUE(device.Sell_SellItem(name130 + "a", 1, 1, 1, 1, 1).refused());
     ASSERT_TRUE(device.Other_PrintDubliate());
     EXPECT_EQ(printer.frames(), frames + 1);
     EXPECT_EQ(LastText(), "E;2;;;;;");
 }
 
+// Refused, not failed: the data must change, the printer has heard nothing.
 TEST_F(VX37ROCommands, RefusedArgumentsSendNothing) {
-    EXPECT_FALSE(device.Sell_Percent(2, 10));
-    EXPECT_FALSE(device.Sell_Percent(-1, 10));
-    EXPECT_FALSE(device.Other_ServiceMoneyTransfer(2, 10));
-    EXPECT_FALSE(device.Other_ServiceMoneyTransfer(-1, 10));
-    EXPECT_FALSE(device.Sell_SellItem(std::string(131, 'b'), 1, 1, 1, 1, 1));
-    EXPECT_FALSE(device.Sell_SellItem("bread", std::nan(""), 1, 1, 1, 1));
-    EXPECT_FALSE(device.Sell_SellItem("bread", 1, kInf, 1, 1, 1));
-    EXPECT_FALSE(device.Sell_Payment(1, kInf));
-    EXPECT_FALSE(device.Sell_Payment(1, std::nan("")));
-    EXPECT_FALSE(device.Sell_Percent(0, -kInf));
-    EXPECT_FALSE(device.Other_ServiceMoneyTransfer(1, std::nan("")));
+    EXPECT_TRUE(device.Sell_Percent(2, 10).refused());
+    EXPECT_TRUE(device.Sell_Percent(-1, 10).refused());
+    EXPECT_TRUE(device.Other_ServiceMoneyTransfer(2, 10).refused());
+    EXPECT_TRUE(device.Other_ServiceMoneyTransfer(-1, 10).refused());
+    EXPECT_TRUE(device.Sell_SellItem(std::string(131, 'b'), 1, 1, 1, 1, 1).refused());
+    EXPECT_TRUE(device.Sell_SellItem("bread", std::nan(""), 1, 1, 1, 1).refused());
+    EXPECT_TRUE(device.Sell_SellItem("bread", 1, kInf, 1, 1, 1).refused());
+    EXPECT_TRUE(device.Sell_Payment(1, kInf).refused());
+    EXPECT_TRUE(device.Sell_Payment(1, std::nan("")).refused());
+    EXPECT_TRUE(device.Sell_Percent(0, -kInf).refused());
+    EXPECT_TRUE(device.Other_ServiceMoneyTransfer(1, std::nan("")).refused());
     // Texts over 199 bytes: "E;1;" and 1e200 in fixed point are far more.
-    EXPECT_FALSE(device.Sell_Payment(1, 1e200));
-    EXPECT_FALSE(device.Sell_SellItem("bread", 1e180, 1, 1, 1, 1));
-    EXPECT_FALSE(device.Sell_Percent(1, 1e190));
-    EXPECT_FALSE(device.Other_ServiceMoneyTransfer(0, 1e190));
+    EXPECT_TRUE(device.Sell_Payment(1, 1e200).refused());
+    EXPECT_TRUE(device.Sell_SellItem("bread", 1e180, 1, 1, 1, 1).refused());
+    EXPECT_TRUE(device.Sell_Percent(1, 1e190).refused());
+    EXPECT_TRUE(device.Other_ServiceMoneyTransfer(0, 1e190).refused());
     EXPECT_FALSE(device.Sell_PrintBarcode(1, "5941234567890"));
     EXPECT_FALSE(device.Other_Beep());
     EXPECT_TRUE(OnlyOneWakeUpOnTheLine());
@@ -153,7 +154,7 @@ TEST_F(VX37ROCommands, LongestAcceptedTextIs199Bytes) {
     ASSERT_TRUE(device.Sell_Payment(1, digits188));
     EXPECT_EQ(LastText().size(), 199U);
     const int frames = printer.frames();
-    EXPECT_FALSE(device.Sell_Payment(1, digits189));
+    EXPECT_TRUE(device.Sell_Payment(1, digits189).refused());
     EXPECT_EQ(printer.frames(), frames);
 }
 
@@ -173,7 +174,8 @@ TEST_F(VX37ROCommands, DailyReportsDoNotNeedTheCounterToMove) {
     printer.onFrame([](int, const std::string&, int&) { return Bytes{0x06}; });
     EXPECT_TRUE(device.Report_FiscalDay());
     EXPECT_TRUE(device.Report_NonFiscalDay());
-    EXPECT_FALSE(device.Sell_Payment(1, 1));
+    // Sent and not confirmed: failed, not refused.
+    EXPECT_EQ(device.Sell_Payment(1, 1).kind(), Outcome::kFailed);
 }
 
 TEST(VX37ROClosed, EveryCallFailsWithoutAPort) {
@@ -183,7 +185,7 @@ TEST(VX37ROClosed, EveryCallFailsWithoutAPort) {
     std::string serial = "kept";
     EXPECT_FALSE(device.Oxel_GetSerial(serial));
     EXPECT_EQ(serial, "kept");
-    EXPECT_FALSE(device.Sell_Payment(1, 1));
+    EXPECT_EQ(device.Sell_Payment(1, 1).kind(), Outcome::kFailed);
     EXPECT_FALSE(device.Report_FiscalDay());
     device.Close();
     EXPECT_EQ(device.link().logicalID(), 3);
