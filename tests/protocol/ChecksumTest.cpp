@@ -34,7 +34,8 @@ TEST(Frame, RequestFrameOfReportText) {
 }
 
 TEST(Frame, FrameIsTextPlusFourAndChecksumCoversTextAndCR) {
-    for (const std::string& text : {std::string(), std::string("E;4;;;;;"), std::string(199, 'Z')}) {
+    for (const std::string& text :
+         {std::string(), std::string("E;4;;;;;"), std::string(199, 'Z')}) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
         const int n = static_cast<int>(text.size());
         const auto frame = BuildRequestFrame(bytes, n);
