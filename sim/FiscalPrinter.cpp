@@ -28,8 +28,8 @@ std::string CheckPrinterText(const std::string& text) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte > 0x5F) {
             char reason[64];
-            std::snprintf(reason, sizeof reason, "character 0x%02X outside the printer's set",
-                          byte);
+            (void)std::snprintf(reason, sizeof reason, "character 0x%02X outside the printer's set",
+                                byte);
             return reason;
         }
     }
@@ -99,7 +99,7 @@ std::string FiscalPrinter::now() const {
     std::tm local{};
     localtime_r(&seconds, &local);
     char text[32];
-    std::strftime(text, sizeof text, "%d-%m-%Y %H:%M", &local);
+    (void)std::strftime(text, sizeof text, "%d-%m-%Y %H:%M", &local);
     return text;
 }
 
@@ -248,10 +248,10 @@ void FiscalPrinter::closeReceipt() {
     block += LeftRight("TOTAL TVA", Money(vatTotal));
     block += Rule('-');
     char number[32];
-    std::snprintf(number, sizeof number, "BON FISCAL NR. %04d", r.number);
+    (void)std::snprintf(number, sizeof number, "BON FISCAL NR. %04d", r.number);
     block += LeftRight(number, now());
     char z[32];
-    std::snprintf(z, sizeof z, "Z NR. %04d", zNumber_);
+    (void)std::snprintf(z, sizeof z, "Z NR. %04d", zNumber_);
     block += LeftRight(z, "SERIE " + serial_);
     block += Centered("BON FISCAL") + Rule('=') + "\n";
     print(block);
@@ -350,7 +350,7 @@ std::string FiscalPrinter::reportText(bool fiscal) const {
     std::string out = Rule('=');
     if (fiscal) {
         char title[32];
-        std::snprintf(title, sizeof title, "RAPORT Z NR. %04d", zNumber_);
+        (void)std::snprintf(title, sizeof title, "RAPORT Z NR. %04d", zNumber_);
         out += Centered(title);
     } else {
         out += Centered("RAPORT X");

@@ -28,7 +28,7 @@ constexpr auto kQuiet = std::chrono::milliseconds(50);
 struct FileCloser {
     void operator()(std::FILE* file) const {
         if (file != nullptr) {
-            std::fclose(file);
+            (void)std::fclose(file);
         }
     }
 };
@@ -49,8 +49,8 @@ double WallTime() {
 // Writes a whole text and flushes, so readers see it at once.
 void WriteFlushed(std::FILE* file, const std::string& text) {
     if (file != nullptr) {
-        std::fwrite(text.data(), 1, text.size(), file);
-        std::fflush(file);
+        (void)std::fwrite(text.data(), 1, text.size(), file);
+        (void)std::fflush(file);
     }
 }
 
@@ -103,7 +103,7 @@ int RunSim(const SimOptions& options) {
     File journalFile = OpenOutput(options.journal, error);
     File paperFile = OpenOutput(options.paper, error);
     if (!error.empty()) {
-        std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
+        (void)std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
         return 1;
     }
 
@@ -113,11 +113,11 @@ int RunSim(const SimOptions& options) {
             ? OpenPty(line, error)
             : OpenPort(line, options.port, options.baud > 0 ? options.baud : 9600, error);
     if (!opened) {
-        std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
+        (void)std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
         return 1;
     }
     if (!options.link.empty() && !MakeLink(options.link, line.devicePath, error)) {
-        std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
+        (void)std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
         CloseLine(line);
         return 1;
     }
@@ -127,11 +127,11 @@ int RunSim(const SimOptions& options) {
     sigaddset(&mask, SIGINT);
     sigaddset(&mask, SIGTERM);
     // An ignored signal would never reach the signalfd: take both back first.
-    signal(SIGINT, SIG_DFL);
-    signal(SIGTERM, SIG_DFL);
+    (void)signal(SIGINT, SIG_DFL);
+    (void)signal(SIGTERM, SIG_DFL);
     sigprocmask(SIG_BLOCK, &mask, nullptr);
     const int signals = signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
-    signal(SIGPIPE, SIG_IGN);
+    (void)signal(SIGPIPE, SIG_IGN);
 
     VirtualPrinter printer(
         options.printer, options.faults,
@@ -140,7 +140,7 @@ int RunSim(const SimOptions& options) {
 
     std::printf("ready %s\n",
                 options.link.empty() ? line.devicePath.c_str() : options.link.c_str());
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
 
     // Output pacing: on a pseudo-terminal --baud spaces the bytes as the line speed would; a
     // real port paces them itself.
@@ -203,7 +203,7 @@ int RunSim(const SimOptions& options) {
         const timespec timeout = ToTimespec(wait);
         const int ready = ppoll(fds, 2, &timeout, nullptr);
         if (ready < 0 && errno != EINTR) {
-            std::fprintf(stderr, "tallix-sim: poll failed\n");
+            (void)std::fprintf(stderr, "tallix-sim: poll failed\n");
             endReason = "error";
             break;
         }
@@ -233,7 +233,8 @@ int RunSim(const SimOptions& options) {
                 noisePending = true;
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 if (!line.pty) {
-                    std::fprintf(stderr, "tallix-sim: %s: read failed\n", line.devicePath.c_str());
+                    (void)std::fprintf(stderr, "tallix-sim: %s: read failed\n",
+                                       line.devicePath.c_str());
                     endReason = "error";
                     break;
                 }

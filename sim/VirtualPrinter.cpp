@@ -47,7 +47,7 @@ void VirtualPrinter::journal(const std::string& line) {
 
 std::string VirtualPrinter::WakeUpId(int logicalId) {
     char id[16];
-    std::snprintf(id, sizeof id, "%.2d", logicalId);
+    (void)std::snprintf(id, sizeof id, "%.2d", logicalId);
     return {id, 2};
 }
 

@@ -10,11 +10,11 @@ int main(int argc, char** argv) {
     std::string error;
     const auto options = tallix::ParseSimOptions(args, error);
     if (!options) {
-        std::fprintf(stderr, "tallix-sim: %s\n%s", error.c_str(), tallix::SimUsage().c_str());
+        (void)std::fprintf(stderr, "tallix-sim: %s\n%s", error.c_str(), tallix::SimUsage().c_str());
         return 2;
     }
     if (options->help) {
-        std::fputs(tallix::SimUsage().c_str(), stdout);
+        (void)std::fputs(tallix::SimUsage().c_str(), stdout);
         return 0;
     }
     return tallix::RunSim(*options);
