@@ -5,9 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdint>
-#include <limits>
 
 #include "batch/ExitCodes.h"
 #include "config/Numbers.h"
@@ -17,14 +15,6 @@ namespace tallix {
 namespace {
 
 constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 
 // Length of the newline character that ends text, 0 when it ends in none.
 std::size_t NewlineAtEnd(std::string_view text) {
@@ -184,79 +174,4 @@ int32_t CommandLine::integer(std::size_t index) const {
 double CommandLine::decimal(std::size_t index) const {
     return ParseLeadingDecimal(field(index));
 }
-
-double ParseLeadingDecimal(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::size_t begin = i;
-    // Decimal magnitude of the mantissa's leading digit, to tell overflow from underflow.
-    long long magnitude = 0;
-    bool seenNonZero = false;
-    std::size_t digits = 0;
-    while (i < text.size() && IsDigit(text[i])) {
-        if (seenNonZero || text[i] != '0') {
-            if (seenNonZero) {
-                ++magnitude;
-            }
-            seenNonZero = true;
-        }
-        ++i;
-        ++digits;
-    }
-    if (i < text.size() && text[i] == '.') {
-        std::size_t fraction = i + 1;
-        while (fraction < text.size() && IsDigit(text[fraction])) {
-            if (!seenNonZero) {
-                --magnitude;
-                if (text[fraction] != '0') {
-                    seenNonZero = true;
-                }
-            }
-            ++fraction;
-            ++digits;
-        }
-        i = fraction;
-    }
-    if (digits == 0 || !seenNonZero) {
-        return 0.0;
-    }
-    // An exponent counts only when at least one digit follows its letter and sign.
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t exponent = i + 1;
-        bool negativeExponent = false;
-        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
-            negativeExponent = text[exponent] == '-';
-            ++exponent;
-        }
-        if (exponent < text.size() && IsDigit(text[exponent])) {
-            long long value = 0;
-            while (exponent < text.size() && IsDigit(text[exponent])) {
-                if (value < 100000) {
-                    value = value * 10 + (text[exponent] - '0');
-                }
-                ++exponent;
-            }
-            magnitude += negativeExponent ? -value : value;
-            i = exponent;
-        }
-    }
-    double value = 0.0;
-    const char* first = text.data() + begin;
-    const char* last = text.data() + i;
-    const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) {
-        value = magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
-    } else if (error != std::errc() || end != last) {
-        return 0.0;
-    }
-    return negative ? -value : value;
-}
-
 }  // namespace tallix

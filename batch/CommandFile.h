@@ -54,7 +54,8 @@ class CommandLine {
     std::string text(std::size_t index) const { return std::string(field(index)); }
     // The decimal integer at the start of the field, saturated to 32 bits; 0 when none.
     int32_t integer(std::size_t index) const;
-    // The decimal number at the start of the field; 0 when none (see ParseLeadingDecimal).
+    // The decimal number at the start of the field; 0 when none (see ParseLeadingDecimal in
+    // config/Numbers.h).
     double decimal(std::size_t index) const;
     int32_t commandNumber() const { return integer(0); }
 
@@ -64,13 +65,5 @@ class CommandLine {
 
 // Newline characters trimmed from both ends of a UTF-8 line; blanks and tabs stay.
 std::string_view TrimNewlines(std::string_view line);
-
-// The decimal number at the start of text, whatever the locale: leading blanks skipped, an
-// optional sign, digits with an optional "." and fraction digits (".5" and "5." count), and
-// an optional exponent ("e" or "E", optional sign, digits) as a C program reading the
-// number would take it. 0 when there is no number; "inf", "nan" and hexadecimal forms are
-// not numbers ("0x10" reads as 0). A value too large for a double is infinite, one too
-// small is 0.
-double ParseLeadingDecimal(std::string_view text);
 
 }  // namespace tallix

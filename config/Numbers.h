@@ -19,4 +19,12 @@ int32_t ParseLeadingInt(std::string_view text);
 // fields where text read as 0 must not pass for a 0 that was written.
 std::optional<int32_t> LeadingInt(std::string_view text);
 
+// The decimal number at the start of text, whatever the locale: leading blanks skipped, an
+// optional sign, digits with an optional "." and fraction digits (".5" and "5." count), and
+// an optional exponent ("e" or "E", optional sign, digits) as a C program reading the
+// number would take it. 0 when there is no number; "inf", "nan" and hexadecimal forms are
+// not numbers ("0x10" reads as 0). A value too large for a double is infinite, one too
+// small is 0.
+double ParseLeadingDecimal(std::string_view text);
+
 }  // namespace tallix

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -79,45 +78,6 @@ TEST(CommandLine, CommandNumberIsTheLeadingInteger) {
     EXPECT_EQ(CommandLine("-7;").commandNumber(), -7);
     EXPECT_EQ(CommandLine("99999999999;").commandNumber(), std::numeric_limits<int32_t>::max());
     EXPECT_EQ(CommandLine("").commandNumber(), 0);
-}
-
-TEST(ParseLeadingDecimal, PlainDecimalsWhateverFollows) {
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("10.00"), 10.0);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("  -12.5xyz"), -12.5);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("+3"), 3.0);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal(".5"), 0.5);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("5."), 5.0);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("2,50"), 2.0);  // "," is no decimal separator
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1.2.3"), 1.2);
-    EXPECT_EQ(ParseLeadingDecimal("99.99"), 99.99);
-}
-
-TEST(ParseLeadingDecimal, NoNumberGivesZero) {
-    for (const char* text : {"", "   ", ".", "-", "+.", "abc", "inf", "-inf", "INFINITY", "nan",
-                             "NaN(1)", "e5", "--1", "- 1"}) {
-        EXPECT_EQ(ParseLeadingDecimal(text), 0.0) << text;
-        EXPECT_FALSE(std::signbit(ParseLeadingDecimal(text))) << text;
-    }
-    EXPECT_FALSE(std::signbit(ParseLeadingDecimal("-0.00")));
-    // Hexadecimal: the leading "0" is the number.
-    EXPECT_EQ(ParseLeadingDecimal("0x1A"), 0.0);
-    EXPECT_EQ(ParseLeadingDecimal("0x1p3"), 0.0);
-}
-
-TEST(ParseLeadingDecimal, ExponentsCountLikeAnyLeadingNumberParse) {
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1e3"), 1000.0);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("2.5E-2"), 0.025);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1e-05"), 0.00001);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1e"), 1.0);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1e+"), 1.0);
-    EXPECT_DOUBLE_EQ(ParseLeadingDecimal("1ex"), 1.0);
-    EXPECT_EQ(ParseLeadingDecimal("1e400"), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(ParseLeadingDecimal("-1e400"), -std::numeric_limits<double>::infinity());
-    EXPECT_EQ(ParseLeadingDecimal("1e-400"), 0.0);
-    EXPECT_EQ(ParseLeadingDecimal("0e99999"), 0.0);
-    EXPECT_EQ(ParseLeadingDecimal("0.0001e-99999999999"), 0.0);
-    EXPECT_EQ(ParseLeadingDecimal("1" + std::string(400, '0') + "e-1"),
-              std::numeric_limits<double>::infinity());
 }
 
 TEST(ReadCommandFile, MissingFolderAndEmptyFiles) {

@@ -2,14 +2,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdint>
 #include <cstdlib>
-#include <limits>
-#include <optional>
 #include <string>
 
 #include "config/FileSystem.h"
-#include "config/Numbers.h"
 #include "config/Paths.h"
 
 namespace tallix {
@@ -92,48 +88,6 @@ TEST(ParentFolder, FolderPartOfPath) {
     EXPECT_EQ(JoinPath("/tmp", "x"), "/tmp/x");
     EXPECT_EQ(JoinPath("/", "x"), "/x");
     EXPECT_EQ(JoinPath("", "x"), "x");
-}
-
-TEST(ParseLeadingInt, LeadingNumberOfText) {
-    EXPECT_EQ(ParseLeadingInt("9600"), 9600);
-    EXPECT_EQ(ParseLeadingInt("  \t-12abc"), -12);
-    EXPECT_EQ(ParseLeadingInt("+7"), 7);
-    EXPECT_EQ(ParseLeadingInt("19200 baud"), 19200);
-    EXPECT_EQ(ParseLeadingInt("3.9"), 3);
-    EXPECT_EQ(ParseLeadingInt(""), 0);
-    EXPECT_EQ(ParseLeadingInt("abc"), 0);
-    EXPECT_EQ(ParseLeadingInt("-"), 0);
-    EXPECT_EQ(ParseLeadingInt("- 5"), 0);
-    EXPECT_EQ(ParseLeadingInt("0x1F"), 0);
-    EXPECT_EQ(ParseLeadingInt("\xC2\xA0"
-                              "5"),
-              0);  // no-break space is not a blank
-}
-
-// Text that ParseLeadingInt reads as 0 without a 0 in it gives nothing here.
-TEST(LeadingInt, OnlyWrittenDigitsGiveANumber) {
-    EXPECT_EQ(LeadingInt(" \t+0"), std::optional<int32_t>(0));
-    EXPECT_EQ(LeadingInt("-0"), std::optional<int32_t>(0));
-    EXPECT_EQ(LeadingInt("2abc"), std::optional<int32_t>(2));
-    EXPECT_EQ(LeadingInt("007"), std::optional<int32_t>(7));
-    EXPECT_EQ(LeadingInt("-99999999999"), std::optional<int32_t>(INT32_MIN));
-    for (const char* none : {"", "   ", "X", "x2", "-", "+ 2", "0x2", "0X2", "-0x0",
-                             "\xC2\xA0"
-                             "2"}) {
-        EXPECT_EQ(LeadingInt(none), std::nullopt) << none;
-        EXPECT_EQ(ParseLeadingInt(none), 0) << none;
-    }
-}
-
-TEST(ParseLeadingInt, SaturatesAtThirtyTwoBitLimits) {
-    constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
-    constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
-    EXPECT_EQ(ParseLeadingInt("2147483647"), kMax);
-    EXPECT_EQ(ParseLeadingInt("2147483648"), kMax);
-    EXPECT_EQ(ParseLeadingInt("-2147483648"), kMin);
-    EXPECT_EQ(ParseLeadingInt("-2147483649"), kMin);
-    EXPECT_EQ(ParseLeadingInt("99999999999999999999999999"), kMax);
-    EXPECT_EQ(ParseLeadingInt("-99999999999999999999999999"), kMin);
 }
 
 class FileSystemTest : public ::testing::Test {
