@@ -48,7 +48,7 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 // Opens a new temporary file beside target; fd < 0 when none could be made.
-int OpenTemporary(const std::string& target, std::string& temporaryPath) {
+int OpenTemporary(const std::string& target, std::string& temporaryPath, mode_t mode) {
     static std::mt19937_64 generator{std::random_device{}()};
     std::string folder = ParentFolder(target);
     if (folder.empty()) {
@@ -58,7 +58,7 @@ int OpenTemporary(const std::string& target, std::string& temporaryPath) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         temporaryPath =
             JoinPath(folder, "." + name + "." + std::to_string(generator() % 1000000000ULL));
-        const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -69,19 +69,20 @@ int OpenTemporary(const std::string& target, std::string& temporaryPath) {
 
 }  // namespace
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* errorText) {
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* errorText,
+                         mode_t newFileMode) {
     const std::string target = ResolvedTarget(path);
     struct stat old {};
     const bool hadFile = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
 
     std::string temporaryPath;
-    const int fd = OpenTemporary(target, temporaryPath);
+    const int fd = OpenTemporary(target, temporaryPath, newFileMode);
     if (fd < 0) {
         return Fail(errorText, target, errno);
     }
     bool ok = true;
     int error = 0;
-    // The new file is made with 0666 less the umask; an old file's bits are carried over.
+    // The new file is made with newFileMode less the umask; an old file's bits are carried over.
     if (hadFile && ::fchmod(fd, old.st_mode & 07777) != 0) {
         ok = false;
     }

@@ -36,7 +36,7 @@ std::string ErrnoText(int error) {
     return strerror_r(error, buffer, sizeof buffer);
 }
 
-bool CreateFolderChain(const std::string& path, std::string* errorText) {
+bool CreateFolderChain(const std::string& path, std::string* errorText, mode_t mode) {
     if (path.empty()) {
         if (errorText != nullptr) {
             *errorText = "empty folder path";
@@ -52,7 +52,7 @@ bool CreateFolderChain(const std::string& path, std::string* errorText) {
         if (prefix.back() == '/') {
             continue;
         }
-        if (::mkdir(prefix.c_str(), 0777) == 0) {
+        if (::mkdir(prefix.c_str(), mode) == 0) {
             continue;
         }
         const int error = errno;

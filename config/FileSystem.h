@@ -2,6 +2,8 @@
 
 // The few file-system services the program needs, on POSIX calls.
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace tallix {
@@ -16,10 +18,11 @@ bool IsDirectory(const std::string& path);
 // symbolic links and other spellings of the path followed).
 bool SameFile(const std::string& first, const std::string& second);
 
-// Creates the folder and every missing folder above it (mode 0777 before the umask). True
-// when the folder exists afterwards; otherwise errorText (when given) says which folder
-// could not be made and why.
-bool CreateFolderChain(const std::string& path, std::string* errorText = nullptr);
+// Creates the folder and every missing folder above it (mode before the umask, 0777 unless
+// given). True when the folder exists afterwards; otherwise errorText (when given) says which
+// folder could not be made and why.
+bool CreateFolderChain(const std::string& path, std::string* errorText = nullptr,
+                       mode_t mode = 0777);
 
 // Creates an empty regular file, mode 0666 before the umask; fails when anything exists at
 // path already. errorText (when given) says why it failed.

@@ -1,0 +1,274 @@
+#include "journal/JobJournal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "config/AtomicFile.h"
+#include "config/FileSystem.h"
+#include "config/Paths.h"
+#include "journal/JournalPlace.h"
+#include "journal/JournalSlot.h"
+
+namespace tallix {
+namespace {
+
+// Reads up to limit bytes from the start of fd; nothing on a read error.
+std::optional<std::string> ReadAtMost(int fd, std::size_t limit) {
+    std::string bytes(limit, '\0');
+    std::size_t done = 0;
+    while (done < limit) {
+        const ssize_t got =
+            ::pread(fd, bytes.data() + done, limit - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            return std::nullopt;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    bytes.resize(done);
+    return bytes;
+}
+
+bool WriteAt(int fd, const std::string& bytes, std::size_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                     static_cast<off_t>(offset + done));
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            if (put == 0) {
+                errno = EIO;
+            }
+            return false;
+        }
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// Makes a folder's entries durable; failures only weaken durability, so they are ignored.
+void SyncFolder(const std::string& folder) {
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
+}  // namespace
+
+JobJournal::JobJournal(const std::string& folder, const std::string& serialNumber, JournalNote note)
+    : note_(std::move(note)), printer_(SafePrinterName(serialNumber)) {
+    if (folder.empty()) {
+        note_(
+            "no folder for the job journal (neither XDG_STATE_HOME nor HOME is an absolute "
+            "path): the run goes on without it");
+        return;
+    }
+    path_ = JournalPath(folder, serialNumber);
+    if (path_.empty()) {
+        note_(
+            "the printer's serial number cannot name a journal file: the run goes on without "
+            "a journal");
+        return;
+    }
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd_ < 0) {
+        const int error = errno;
+        if (error != ENOENT) {
+            note_("journal " + path_ + " cannot be opened for writing (" + ErrnoText(error) +
+                  "): the run goes on without it");
+            return;
+        }
+        usable_ = true;
+        note_("journal " + path_ + ": none yet");
+        return;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        note_("journal " + path_ + " is not a regular file: the run goes on without it");
+        ::close(fd_);
+        fd_ = -1;
+        return;
+    }
+    usable_ = true;
+    const std::optional<std::string> bytes = ReadAtMost(fd_, kJournalFileSize + 1);
+    if (!bytes) {
+        note_("journal " + path_ + " cannot be read (" + ErrnoText(errno) + "): it counts as none");
+        return;
+    }
+    const JournalContent content = DecodeJournal(*bytes, printer_);
+    if (!content.record) {
+        note_("journal " + path_ + " is not valid (" + content.problem + "): it counts as none");
+        return;
+    }
+    fileValid_ = true;
+    generation_ = content.record->generation;
+    saved_ = content.record->state;
+}
+
+JobJournal::~JobJournal() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+void JobJournal::Begin(const JobIdentity& identity, const ResumePlan& plan,
+                       std::optional<int32_t> sequence) {
+    begun_ = true;
+    current_ = JobState{};
+    current_.job = identity;
+    current_.nextLine = plan.firstLine;
+    current_.sequence = sequence.value_or(0);
+    sequenceKnown_ = sequence.has_value();
+    owned_ = usable_ && plan.resume && saved_.has_value();
+    if (owned_) {
+        onDisk_ = *saved_;
+    }
+}
+
+void JobJournal::LineStarting(uint64_t line) {
+    line_ = line;
+    frameSent_ = false;
+}
+
+void JobJournal::FrameComing(int32_t sequenceBefore) {
+    frameSent_ = true;
+    unresolved_ = true;
+    if (!usable_ || !begun_) {
+        return;
+    }
+    JobState state = current_;
+    state.nextLine = line_;
+    state.sequence = sequenceBefore;
+    state.inFlight = true;
+    if (owned_ && onDisk_ == state) {
+        return;
+    }
+    if (!Write(state)) {
+        // The frame goes out unrecorded: the journal on disk no longer tells the truth.
+        Drop("the run goes on without it");
+    }
+}
+
+void JobJournal::LineDone(std::optional<int32_t> sequenceAfter) {
+    current_.nextLine = line_ + 1;
+    if (sequenceAfter) {
+        current_.sequence = *sequenceAfter;
+    }
+    // A line with a frame is settled only by a counter read after it.
+    sequenceKnown_ = sequenceAfter.has_value() || (sequenceKnown_ && !frameSent_);
+    unresolved_ = unresolved_ && !sequenceAfter.has_value();
+    frameSent_ = false;
+}
+
+void JobJournal::LineFailed() {
+    frameSent_ = false;
+}
+
+void JobJournal::End(bool finished) {
+    if (!usable_ || !begun_ || !owned_) {
+        return;
+    }
+    JobState state = current_;
+    state.inFlight = false;
+    state.finished = finished;
+    if (!finished && (unresolved_ || !sequenceKnown_)) {
+        // The last frame's fate is unknown: the in-flight record on disk lets the next run
+        // decide it from the counter.
+        return;
+    }
+    if (onDisk_ == state) {
+        return;
+    }
+    if (!Write(state)) {
+        // The record on disk is older but still true: the last line in flight, which the
+        // next run decides by the counter. It stays.
+        note_("journal " + path_ + ": the end of the run could not be recorded");
+    }
+}
+
+bool JobJournal::Write(const JobState& state) {
+    JournalRecord record;
+    record.generation = fileValid_ ? generation_ + 1 : 1;
+    record.printer = printer_;
+    record.state = state;
+    const std::string slot = EncodeSlot(record);
+    if (slot.empty()) {
+        note_("journal " + path_ + ": record does not fit its slot");
+        return false;
+    }
+    if (!fileValid_) {
+        if (!CreateFile(slot)) {
+            return false;
+        }
+    } else if (!WriteAt(fd_, slot, SlotOffset(record.generation)) || ::fdatasync(fd_) != 0) {
+        note_("journal " + path_ + " cannot be written (" + ErrnoText(errno) + ")");
+        return false;
+    }
+    fileValid_ = true;
+    generation_ = record.generation;
+    owned_ = true;
+    onDisk_ = state;
+    return true;
+}
+
+// Replaces the file (missing or invalid) with one that holds slot as generation 1, made
+// durable with its folder before this returns.
+bool JobJournal::CreateFile(const std::string& slot) {
+    const std::string folder = ParentFolder(path_);
+    if (!IsDirectory(folder)) {
+        std::string why;
+        if (!CreateFolderChain(folder, &why, 0700)) {
+            note_("journal folder cannot be made (" + why + ")");
+            return false;
+        }
+        SyncFolder(ParentFolder(folder));
+    }
+    std::string bytes = BlankSlot() + BlankSlot();
+    bytes.replace(SlotOffset(1), kSlotSize, slot);
+    std::string why;
+    if (!WriteFileAtomically(path_, bytes, &why, 0600)) {
+        note_("journal cannot be written (" + why + ")");
+        return false;
+    }
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+    if (fd_ < 0) {
+        note_("journal " + path_ + " cannot be opened again (" + ErrnoText(errno) + ")");
+        return false;
+    }
+    return true;
+}
+
+// Stops using the journal and removes the file, so that no later run trusts a state that
+// this run's frames have made stale.
+void JobJournal::Drop(const std::string& why) {
+    usable_ = false;
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    if (::unlink(path_.c_str()) == 0 || errno == ENOENT) {
+        SyncFolder(ParentFolder(path_));
+        note_("journal " + path_ + " removed: " + why);
+    } else {
+        note_("journal " + path_ + " could not be removed (" + ErrnoText(errno) + "): " + why);
+    }
+}
+
+}  // namespace tallix

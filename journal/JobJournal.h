@@ -1,0 +1,91 @@
+#pragma once
+
+// The job journal of one printer during one batch run. The run tells it, line by line, what
+// it does; the journal keeps on disk what a later run of the same command file needs to
+// continue where the printer stopped (journal/ResumePlan.h decides that).
+//
+// What reaches the disk, at most once per command line:
+// - right before the first byte of a line's frame: "this line in flight, counter s" (which
+//   also confirms every line before it);
+// - when the run ends: finished, or stopped with every line before a given one confirmed,
+//   when the outcome of the last frame is known.
+// A run that sends no frame of a new job leaves the journal as it was: the printer's state
+// did not change, so an unfinished earlier job can still be resumed.
+//
+// The journal never makes a run fail. Whatever goes wrong (no folder, a file that cannot be
+// read, written or synced, a full disk) is reported through the note callback and the run
+// goes on as without a journal; a journal left behind that could mislead a later run is
+// removed when possible. A journal that cannot be written is not used to resume either: a
+// resumed run that cannot record its progress could later skip a line that was not executed.
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "journal/JobState.h"
+#include "journal/ResumePlan.h"
+
+namespace tallix {
+
+using JournalNote = std::function<void(const std::string&)>;
+
+class JobJournal {
+  public:
+    // Opens and reads the journal of the printer with serialNumber in folder ("" for none:
+    // the journal is then off).
+    JobJournal(const std::string& folder, const std::string& serialNumber, JournalNote note);
+    ~JobJournal();
+    JobJournal(const JobJournal&) = delete;
+    JobJournal& operator=(const JobJournal&) = delete;
+
+    // The journal can be written; false once anything went wrong.
+    bool usable() const { return usable_; }
+    const std::string& path() const { return path_; }
+    // The saved job; nothing when there is none or the journal is not usable.
+    const std::optional<JobState>& saved() const { return saved_; }
+
+    // Starts this run's job. With plan.resume it continues the saved job from
+    // plan.firstLine; otherwise identity becomes the printer's job once its first frame is
+    // sent. sequence: the counter read before anything was sent.
+    void Begin(const JobIdentity& identity, const ResumePlan& plan,
+               std::optional<int32_t> sequence);
+    // The run now processes line (no disk access).
+    void LineStarting(uint64_t line);
+    // Right before the first byte of the current line's frame, with the counter read just
+    // before it: makes "line in flight at sequenceBefore" durable. Repeated for the same
+    // line and counter (a frame sent again), it writes nothing.
+    void FrameComing(int32_t sequenceBefore);
+    // The current line was processed without a failure; sequenceAfter: the counter the
+    // printer showed last (after the line's frame, when it had one).
+    void LineDone(std::optional<int32_t> sequenceAfter);
+    // The current line failed (refused, no answer, syntax error).
+    void LineFailed();
+    // The run ends; finished when every line was processed without a failure.
+    void End(bool finished);
+
+  private:
+    bool Write(const JobState& state);
+    bool CreateFile(const std::string& slot);
+    void Drop(const std::string& why);
+
+    JournalNote note_;
+    std::string path_;
+    std::string printer_;
+    int fd_ = -1;
+    bool usable_ = false;
+    bool fileValid_ = false;  // the file holds a valid record: slots can be overwritten
+    uint64_t generation_ = 0;
+    std::optional<JobState> saved_;
+
+    bool begun_ = false;
+    bool owned_ = false;  // the file holds this run's job
+    JobState onDisk_;     // valid when owned_
+    JobState current_;    // this run's confirmed progress
+    bool sequenceKnown_ = false;
+    uint64_t line_ = 0;
+    bool frameSent_ = false;   // for the current line
+    bool unresolved_ = false;  // a frame whose execution is not known
+};
+
+}  // namespace tallix
