@@ -126,9 +126,11 @@ int RunSim(const SimOptions& options) {
     sigemptyset(&mask);
     sigaddset(&mask, SIGINT);
     sigaddset(&mask, SIGTERM);
-    // An ignored signal would never reach the signalfd: take both back first.
+    sigaddset(&mask, SIGUSR1);
+    // An ignored signal would never reach the signalfd: take them back first.
     (void)signal(SIGINT, SIG_DFL);
     (void)signal(SIGTERM, SIG_DFL);
+    (void)signal(SIGUSR1, SIG_DFL);
     sigprocmask(SIG_BLOCK, &mask, nullptr);
     const int signals = signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
     (void)signal(SIGPIPE, SIG_IGN);
@@ -218,7 +220,13 @@ int RunSim(const SimOptions& options) {
         if ((fds[0].revents & POLLIN) != 0) {
             signalfd_siginfo info{};
             if (read(signals, &info, sizeof info) > 0) {
-                break;
+                // SIGUSR1: the printer is back; SIGINT and SIGTERM end it.
+                if (info.ssi_signo != SIGUSR1) {
+                    break;
+                }
+                if (!printer.hungUp()) {
+                    printer.recover();
+                }
             }
         }
         if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {

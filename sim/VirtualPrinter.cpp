@@ -95,6 +95,11 @@ void VirtualPrinter::stop(const std::string& why) {
                 .str());
 }
 
+void VirtualPrinter::recover() {
+    faults_ = FaultSettings{};
+    journal(JournalLine(time(), "recovered").add("sequence", sequence_).str());
+}
+
 void VirtualPrinter::handle(const LinkEvent& event, std::vector<Reply>& replies) {
     switch (event.kind) {
         case LinkEvent::Kind::Reset:

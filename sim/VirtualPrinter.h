@@ -42,6 +42,9 @@ class VirtualPrinter {
     void flush();
     // Writes the closing journal line.
     void stop(const std::string& why);
+    // The printer is back (switched on again, cable plugged in): every fault is off from now
+    // on; the fiscal state and the counter stay. Not after a hang-up, which ends the process.
+    void recover();
 
     // True once the printer hung up (--hangup-after); it then ignores everything.
     bool hungUp() const { return hungUp_; }

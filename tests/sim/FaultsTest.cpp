@@ -110,6 +110,21 @@ TEST(SimFaults, MuteSwitches) {
     EXPECT_TRUE(afterWakeups.wake().empty());
 }
 
+TEST(SimFaults, ThePrinterComesBackWithItsStateAndWithoutFaults) {
+    PrinterHarness h({}, With([](FaultSettings& f) {
+                         f.muteAfterCommands = 1;
+                         f.dropFrame.every = 2;
+                     }));
+    EXPECT_EQ(h.command(kSale), Bytes{kACK});
+    EXPECT_TRUE(h.wake().empty());
+    h.printer.recover();
+    EXPECT_EQ(h.last("recovered").integer("sequence"), 2);
+    EXPECT_FALSE(h.wake().empty());
+    EXPECT_EQ(h.command(kSale), Bytes{kACK});  // the second frame is no longer dropped
+    EXPECT_EQ(h.printer.sequence(), 3);
+    EXPECT_EQ(h.printer.fiscal().receiptTotal(), 500);  // both sales on the open receipt
+}
+
 TEST(SimFaults, FrozenSequenceStillExecutes) {
     PrinterHarness h({}, With([](FaultSettings& f) { f.freezeSequence = true; }));
     EXPECT_EQ(h.command(kSale), Bytes{kACK});

@@ -25,6 +25,63 @@ double Seconds(const timeval& t) {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
+// The argument vector of program with args; argvText keeps the texts that it points into.
+std::vector<char*> ArgumentVector(const std::string& program, const std::vector<std::string>& args,
+                                  std::vector<std::string>& argvText) {
+    argvText.clear();
+    argvText.push_back(program);
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    argv.reserve(argvText.size() + 1);
+    for (auto& arg : argvText) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
+// In the forked child: the environment and folder of options, standard input from inFd (or
+// /dev/null when it is < 0), output to outFd and errFd when >= 0; then the program. Only
+// async-signal-safe calls until exec, apart from setenv/unsetenv which are fine here because
+// the test process forks from one thread at a time.
+[[noreturn]] void ExecChild(const std::vector<char*>& argv, const RunOptions& options, int inFd,
+                            int outFd, int errFd) {
+    for (const auto& [name, value] : options.env) {
+        if (value) {
+            setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            unsetenv(name.c_str());
+        }
+    }
+    if (!options.workingDir.empty() && chdir(options.workingDir.c_str()) != 0) {
+        _exit(127);
+    }
+    if (inFd >= 0) {
+        dup2(inFd, STDIN_FILENO);
+    } else {
+        const int devNull = open("/dev/null", O_RDONLY);
+        if (devNull >= 0) {
+            dup2(devNull, STDIN_FILENO);
+        }
+    }
+    if (outFd >= 0) {
+        dup2(outFd, STDOUT_FILENO);
+    }
+    if (errFd >= 0) {
+        dup2(errFd, STDERR_FILENO);
+    }
+    // The child starts as from a terminal: default actions, nothing blocked (a test runner
+    // started in the background may ignore SIGINT).
+    for (const int sig : {SIGPIPE, SIGINT, SIGHUP, SIGTERM}) {
+        signal(sig, SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
 }  // namespace
 
 int ExitCodeOf(int status) {
@@ -54,53 +111,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     }
 
     std::vector<std::string> argvText;
-    argvText.push_back(program);
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    argv.reserve(argvText.size() + 1);
-    for (auto& arg : argvText) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
+    const std::vector<char*> argv = ArgumentVector(program, args, argvText);
 
     const pid_t pid = fork();
     if (pid == 0) {
-        // Child: only async-signal-safe calls until exec, apart from setenv/unsetenv which are
-        // fine here because the test process forks from one thread at a time.
-        for (const auto& [name, value] : options.env) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
-        if (!options.workingDir.empty() && chdir(options.workingDir.c_str()) != 0) {
-            _exit(127);
-        }
-        if (options.stdinText) {
-            dup2(inPipe[0], STDIN_FILENO);
-        } else {
-            const int devNull = open("/dev/null", O_RDONLY);
-            if (devNull >= 0) {
-                dup2(devNull, STDIN_FILENO);
-            }
-        }
-        if (options.captureStdout) {
-            dup2(outPipe[1], STDOUT_FILENO);
-        }
-        if (options.captureStderr) {
-            dup2(errPipe[1], STDERR_FILENO);
-        }
-        // The child starts as from a terminal: default actions, nothing blocked (a test
-        // runner started in the background may ignore SIGINT).
-        for (const int sig : {SIGPIPE, SIGINT, SIGHUP, SIGTERM}) {
-            signal(sig, SIG_DFL);
-        }
-        sigset_t none;
-        sigemptyset(&none);
-        sigprocmask(SIG_SETMASK, &none, nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
+        ExecChild(argv, options, options.stdinText ? inPipe[0] : -1,
+                  options.captureStdout ? outPipe[1] : -1, options.captureStderr ? errPipe[1] : -1);
     }
     CloseFd(outPipe[1]);
     CloseFd(errPipe[1]);
@@ -203,6 +219,56 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     result.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
     result.peakRssKiB = usage.ru_maxrss;
     return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::string& program,
+                                     const std::vector<std::string>& args,
+                                     const RunOptions& options) {
+    std::vector<std::string> argvText;
+    const std::vector<char*> argv = ArgumentVector(program, args, argvText);
+    pid_ = fork();
+    if (pid_ == 0) {
+        ExecChild(argv, options, -1, -1, -1);
+    }
+}
+
+BackgroundProcess::~BackgroundProcess() {
+    if (running()) {
+        kill(SIGKILL);
+        (void)wait(std::chrono::seconds(10));
+    }
+}
+
+bool BackgroundProcess::running() {
+    if (pid_ <= 0 || exitCode_) {
+        return false;
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exitCode_ = ExitCodeOf(status);
+        return false;
+    }
+    return true;
+}
+
+void BackgroundProcess::kill(int signal) {
+    if (running()) {
+        ::kill(pid_, signal);
+    }
+}
+
+std::optional<int> BackgroundProcess::wait(std::chrono::milliseconds timeout) {
+    if (pid_ <= 0) {
+        return std::nullopt;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (running()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return std::nullopt;
+        }
+        poll(nullptr, 0, 1);
+    }
+    return exitCode_;
 }
 
 }  // namespace tallix::test

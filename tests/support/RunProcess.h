@@ -48,4 +48,30 @@ int ExitCodeOf(int status);
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                          const RunOptions& options = {});
 
+// A child started without waiting for it, for tests that signal it while it runs. Of
+// options, env and workingDir count; its standard streams are /dev/null (input) and the
+// caller's. The destructor kills (SIGKILL) and reaps a child that still runs.
+class BackgroundProcess {
+  public:
+    BackgroundProcess(const std::string& program, const std::vector<std::string>& args,
+                      const RunOptions& options = {});
+    ~BackgroundProcess();
+    BackgroundProcess(const BackgroundProcess&) = delete;
+    BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+
+    // -1 when it could not be started.
+    pid_t pid() const { return pid_; }
+    // False once it has ended (and it is then reaped).
+    bool running();
+    // Sends signal while it runs.
+    void kill(int signal);
+    // Waits for it to end: its exit code as ExitCodeOf gives it, nothing when it still runs
+    // at the timeout.
+    std::optional<int> wait(std::chrono::milliseconds timeout);
+
+  private:
+    pid_t pid_ = -1;
+    std::optional<int> exitCode_;
+};
+
 }  // namespace tallix::test
