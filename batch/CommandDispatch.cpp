@@ -2,6 +2,8 @@
 
 #include "config/Numbers.h"
 #include "device/VX37RO.h"
+#include "journal/JobJournal.h"
+#include "protocol/CashRegManager.h"
 
 namespace tallix {
 namespace {
@@ -92,6 +94,14 @@ std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line) 
 
 bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
                          const StopRequested& stop) {
+    CommandRun run;
+    run.stop = stop;
+    return ExecuteCommandLines(device, result, lines, run);
+}
+
+bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
+                         CommandRun& run) {
+    run.finished = false;
     int32_t lastCode = kCodeDone;
     bool failed = false;
     for (std::size_t index = 0; index < lines.size(); ++index) {
@@ -99,21 +109,35 @@ bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines&
         if (text.empty()) {
             continue;
         }
-        if (stop && stop()) {
+        if (run.stop && run.stop()) {
             return true;
         }
         const CommandLine line(text);
         int32_t code = kCodeSkippedAfterFailure;
-        if (!failed) {
+        if (index < run.firstLine) {
+            // Done by an earlier run, which answered it as done: no earlier line had failed.
+            code = kCodeDone;
+        } else if (!failed) {
+            if (run.journal != nullptr) {
+                run.journal->LineStarting(index);
+            }
             // A line that executes nothing keeps the last code, which is still kCodeDone:
             // any other code has stopped the run already.
             lastCode = DispatchCommand(device, line).value_or(lastCode);
             code = lastCode;
+            if (run.journal != nullptr) {
+                if (code == kCodeDone) {
+                    run.journal->LineDone(device.link().lastSequence());
+                } else {
+                    run.journal->LineFailed();
+                }
+            }
         }
         if (Responce(result, line.commandNumber(), code, failed) != kResponceOk) {
             return false;
         }
     }
+    run.finished = !failed;
     return true;
 }
 

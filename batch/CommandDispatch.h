@@ -11,6 +11,7 @@
 
 namespace tallix {
 
+class JobJournal;
 class VX37RO;
 
 // Asked between the steps of a run: true when the run must stop there (a stop signal came).
@@ -33,6 +34,19 @@ constexpr int32_t kCodeSyntaxError = 5005;
 // exactly four fields).
 std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line);
 
+// How a command run continues a job, and what it reports back.
+struct CommandRun {
+    // Lines before it were done by an earlier run of the same job: each is answered as done
+    // (exactly as that run answered it) and nothing is sent.
+    std::size_t firstLine = 0;
+    // Told about every line that is run; nothing when the run keeps no journal.
+    JobJournal* journal = nullptr;
+    // Asked before every line (when given).
+    StopRequested stop;
+    // Set by the run: every line was processed without a failure.
+    bool finished = false;
+};
+
 // Runs the lines in order, writing each one's result line before the next line is looked
 // at. Empty lines are skipped. Once a result line reports a failure, no further command is
 // sent: every later line is answered with kCodeSkippedAfterFailure. False as soon as a
@@ -41,5 +55,7 @@ std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line);
 // nor answered, and the result is true: every command sent has its line.
 bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
                          const StopRequested& stop = {});
+bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
+                         CommandRun& run);
 
 }  // namespace tallix

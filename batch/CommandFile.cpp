@@ -103,6 +103,7 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
         text.reserve(static_cast<std::size_t>(info.st_size));  // exact for plain ASCII
     }
     std::string chunk(kReadChunk, '\0');
+    JobIdentityHasher hasher;
     bool anyBytes = false;
     // A file that grows while it is read, or a device that never ends, is cut off at the
     // first byte past the limit.
@@ -127,7 +128,9 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
             return result;
         }
         anyBytes = true;
-        text += DecodeWindows1250(std::string_view(chunk.data(), static_cast<std::size_t>(got)));
+        const std::string_view bytes(chunk.data(), static_cast<std::size_t>(got));
+        hasher.add(bytes);
+        text += DecodeWindows1250(bytes);
     }
     ::close(fd);
     if (!anyBytes) {
@@ -136,6 +139,7 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
     }
     result.status = kExitOk;
     result.lines = CommandLines(std::move(text));
+    result.identity = hasher.identity();
     return result;
 }
 

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "journal/JobIdentity.h"
+
 namespace tallix {
 
 // The decoded text of a command file, cut into lines at every line feed. A final line feed
@@ -35,9 +37,11 @@ constexpr std::size_t kCommandFileLimit = std::size_t{64} * 1024 * 1024;
 // when the file is missing, unreadable, a folder or longer than limit bytes (reading stops
 // at the first byte past the limit), kExitCommandFileEmpty when it holds no bytes. Bytes
 // that Windows-1250 leaves undefined decode to U+0081 and so on; decoding never fails.
+// identity is the hash of the file's bytes, which names its job in the job journal.
 struct CommandFileRead {
     int status = 0;
     CommandLines lines;
+    JobIdentity identity;
 };
 CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit = kCommandFileLimit);
 

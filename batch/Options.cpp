@@ -127,6 +127,10 @@ Options ScanOptions(const std::vector<std::string>& arguments) {
             }
             continue;
         }
+        if (arguments[i] == "--no-resume") {
+            options.resume = false;
+            continue;
+        }
         Option option{};
         if (!Recognise(arguments[i], option)) {
             continue;

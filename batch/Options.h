@@ -24,6 +24,9 @@ struct Options {
     // --trace FILE: where the line trace goes (standardised). Not one of the nine texts: it
     // never counts for completeness and changes nothing else of the run.
     std::string traceFilePath;
+    // Cleared by --no-resume: the command file runs in full and starts a new job even when
+    // the printer's unfinished job is this file's.
+    bool resume = true;
 
     // All nine texts are given, so the preferences file is not needed.
     bool IsComplete() const;
@@ -44,7 +47,7 @@ Mode ChooseMode(const std::vector<std::string>& arguments);
 // nothing attached) and takes the next argument as its value unless that begins with "-";
 // an option without a value is ignored, except "-n", which then selects serial-number-only
 // mode. Unknown arguments are skipped; a later value overwrites an earlier one. "--trace"
-// takes its value the same way but is no batch option.
+// takes its value the same way and "--no-resume" takes none; neither is a batch option.
 Options ScanOptions(const std::vector<std::string>& arguments);
 
 // kExitOk when both file paths are given, else the exit code for the first one missing.

@@ -11,6 +11,11 @@
 #include "config/FileSystem.h"
 #include "config/Numbers.h"
 #include "device/VX37RO.h"
+#include "journal/JobJournal.h"
+#include "journal/JournalPlace.h"
+#include "journal/ResumePlan.h"
+#include "protocol/CashRegManager.h"
+#include "serial/LineTrace.h"
 
 namespace tallix {
 namespace {
@@ -29,10 +34,56 @@ class OpenDevice {
     VX37RO& device_;
 };
 
+// Unhooks the journal from the link when the command run ends, however it ends.
+class FrameHook {
+  public:
+    FrameHook(CashRegManager& link, JobJournal& journal) : link_(link) {
+        link_.setBeforeFrame(
+            [&journal](int32_t sequenceBefore) { journal.FrameComing(sequenceBefore); });
+    }
+    ~FrameHook() { link_.setBeforeFrame(nullptr); }
+    FrameHook(const FrameHook&) = delete;
+    FrameHook& operator=(const FrameHook&) = delete;
+
+  private:
+    CashRegManager& link_;
+};
+
+void JournalNote(const std::string& text) {
+    TraceLineNote("JOURNAL", text);
+}
+
+// The command lines on the printer, continuing its unfinished job of this command file where
+// the printer stopped, and keeping the job journal up to date. True when every line was
+// answered.
+bool RunJob(const Options& options, VX37RO& device, ResultFile& result,
+            const CommandFileRead& commands, const std::string& serialNumber,
+            const StopRequested& stop, const std::string& journalFolder) {
+    JobJournal journal(journalFolder, serialNumber, JournalNote);
+    // The serial number's wake-up has just read the counter; nothing has been sent yet.
+    const std::optional<int32_t> sequence = device.link().lastSequence();
+    const ResumePlan plan = PlanResume(journal.saved(), commands.identity, sequence,
+                                       commands.lines.size(), options.resume);
+    JournalNote(plan.reason);
+    journal.Begin(commands.identity, plan, sequence);
+
+    CommandRun run;
+    run.firstLine = plan.firstLine;
+    run.journal = &journal;
+    run.stop = stop;
+    bool allAnswered = false;
+    {
+        const FrameHook hook(device.link(), journal);
+        allAnswered = ExecuteCommandLines(device, result, commands.lines, run);
+    }
+    journal.End(allAnswered && run.finished);
+    return allAnswered;
+}
+
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
 int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& serialNumber,
-                    const StopRequested& stop) {
+                    const StopRequested& stop, const std::string& journalFolder) {
     if (stop && stop()) {
         return kExitResultFileFailed;
     }
@@ -54,7 +105,8 @@ int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& s
         result->Close();
         return commands.status;
     }
-    const bool allAnswered = ExecuteCommandLines(device, *result, commands.lines, stop);
+    const bool allAnswered =
+        RunJob(options, device, *result, commands, serialNumber, stop, journalFolder);
     result->Close();
     return allAnswered ? kExitOk : kExitResultWriteFailed;
 }
@@ -63,10 +115,11 @@ int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& s
 
 int RunBatch(const Options& options, const StopRequested& stop) {
     return RunBatch(
-        options, [] { return std::make_unique<VX37RO>(); }, stop);
+        options, [] { return std::make_unique<VX37RO>(); }, stop, JournalFolder());
 }
 
-int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRequested& stop) {
+int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRequested& stop,
+             const std::string& journalFolder) {
     Options options = given;
     if (!options.IsComplete()) {
         if (const std::optional<int> failed = SelectDevice(options)) {
@@ -92,7 +145,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
     if (!device->Oxel_GetSerial(serialNumber)) {
         return kExitSerialNumberFailed;
     }
-    return RunOnOpenDevice(options, *device, serialNumber, stop);
+    return RunOnOpenDevice(options, *device, serialNumber, stop, journalFolder);
 }
 
 }  // namespace tallix

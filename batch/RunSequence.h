@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "batch/CommandDispatch.h"
 #include "batch/Options.h"
@@ -21,9 +22,10 @@ class VX37RO;
 int RunBatch(const Options& options, const StopRequested& stop = {});
 
 // The same run on the device object that makeDevice creates (once, after the options are
-// complete), so that tests can stand a recording device in for the printer.
+// complete), so that tests can stand a recording device in for the printer, keeping the job
+// journal in journalFolder (none when "").
 using DeviceFactory = std::function<std::unique_ptr<VX37RO>()>;
 int RunBatch(const Options& options, const DeviceFactory& makeDevice,
-             const StopRequested& stop = {});
+             const StopRequested& stop = {}, const std::string& journalFolder = {});
 
 }  // namespace tallix

@@ -46,8 +46,10 @@ struct ChildRun {
     double peakRssMiB = 0;
 };
 
-ChildRun RunTallix(const std::vector<std::string>& args) {
+// stateFolder: the job journal's XDG_STATE_HOME, so that it lies beside the receipt.
+ChildRun RunTallix(const std::vector<std::string>& args, const std::string& stateFolder) {
     test::RunOptions options;
+    options.env["XDG_STATE_HOME"] = stateFolder;
     options.timeout = std::chrono::minutes(10);
     const auto start = std::chrono::steady_clock::now();
     const test::ProcessResult result = test::RunProcess(TALLIX_PATH, args, options);
@@ -84,7 +86,7 @@ void BM_BatchReceipt100(benchmark::State& state) {
     double peak = 0;
     int failures = 0;
     for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores)
-        const ChildRun run = RunTallix(args);
+        const ChildRun run = RunTallix(args, dir.file("state"));
         const std::string result = test::TempDir::ReadFile(dir.file("result.txt"));
         size_t answered = 0;
         for (size_t at = result.find("\"No error\""); at != std::string::npos;

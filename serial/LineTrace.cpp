@@ -46,6 +46,11 @@ void WriteAll(int fd, const std::string& text) {
     }
 }
 
+double MsSinceStart(const TraceSink& sink) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sink.start)
+        .count();
+}
+
 std::string WallClockNow() {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
@@ -120,13 +125,25 @@ void TraceLineBytes(const char* tag, const uint8_t* bytes, int count) {
         return;
     }
     // The time is taken under the lock, so records stand in the file in time order.
-    const double ms =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sink.start)
-            .count();
     char head[64];
-    (void)std::snprintf(head, sizeof head, "%10.3f %-8s %5d | ", ms, tag != nullptr ? tag : "?",
-                        count < 0 ? 0 : count);
+    (void)std::snprintf(head, sizeof head, "%10.3f %-8s %5d | ", MsSinceStart(sink),
+                        tag != nullptr ? tag : "?", count < 0 ? 0 : count);
     WriteAll(sink.fd, head + columns + "\n");
+}
+
+void TraceLineNote(const char* tag, const std::string& text) {
+    if (!LineTraceOn()) {
+        return;
+    }
+    TraceSink& sink = Sink();
+    const std::lock_guard<std::mutex> guard(sink.lock);
+    if (sink.fd < 0) {
+        return;
+    }
+    char head[64];
+    (void)std::snprintf(head, sizeof head, "%10.3f %-8s | ", MsSinceStart(sink),
+                        tag != nullptr ? tag : "?");
+    WriteAll(sink.fd, head + text + "\n");
 }
 
 }  // namespace tallix

@@ -11,6 +11,10 @@
 // Tags: W (written), WS (a string written), RT (received by the reading thread), RTIMEOUT
 // (a read timed out; the bytes it took before). In the text column every byte outside
 // 0x20..0x7E shows as ".".
+//
+// Notes of the run between them (for example the job journal's decisions) are one line each:
+//
+//     <ms since start> <tag> | <text>
 
 #include <atomic>
 #include <cstdint>
@@ -37,6 +41,9 @@ void StopLineTrace();
 
 // Writes one record. Any thread; records never interleave. Nothing when no trace is on.
 void TraceLineBytes(const char* tag, const uint8_t* bytes, int count);
+
+// Writes one note line. Any thread; nothing when no trace is on.
+void TraceLineNote(const char* tag, const std::string& text);
 
 // The hex and text columns of a record for these bytes: "0A 41 0D | .A.".
 std::string TraceColumns(const uint8_t* bytes, int count);

@@ -37,13 +37,21 @@ struct TallixOutcome {
     std::string err;
 };
 
+// The environment of a run with HOME in home: the job journal then lives in
+// <home>/.local/state/tallix, whatever the test runner's XDG_STATE_HOME says.
+inline RunOptions TallixEnvironment(const std::string& home) {
+    RunOptions options;
+    options.env["HOME"] = home;
+    options.env["XDG_STATE_HOME"] = std::nullopt;
+    return options;
+}
+
 // Runs tallix with args and HOME in home; killed after timeout (a hang guard, not a time
 // that the run is expected to keep). started gets the process ID once the run has started.
 inline TallixOutcome RunTallix(const std::vector<std::string>& args, const std::string& home,
                                std::chrono::milliseconds timeout = std::chrono::seconds(180),
                                std::function<void(pid_t)> started = {}) {
-    RunOptions options;
-    options.env["HOME"] = home;
+    RunOptions options = TallixEnvironment(home);
     options.captureStdout = true;
     options.captureStderr = true;
     options.timeout = timeout;
@@ -59,8 +67,7 @@ struct MeasuredRun {
 };
 inline MeasuredRun RunTallixMeasured(const std::vector<std::string>& args,
                                      const std::string& home) {
-    RunOptions options;
-    options.env["HOME"] = home;
+    RunOptions options = TallixEnvironment(home);
     options.timeout = std::chrono::minutes(10);
     const ProcessResult result = RunProcess(TALLIX_PATH, args, options);
     return {result.exitCode, result.peakRssKiB};
