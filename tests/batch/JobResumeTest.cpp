@@ -52,6 +52,24 @@ TEST_F(JobResume, AKilledRunIsCompletedByTheNextRunWithEveryCommandOnce) {
     EXPECT_NE(JournalNotes().find("resuming"), std::string::npos) << JournalNotes();
 }
 
+TEST_F(JobResume, ARunStoppedBySigtermIsContinuedAfterItsLastAnsweredLine) {
+    {
+        test::BackgroundProcess tallix(TALLIX_PATH, Args(), test::TallixEnvironment(home.path()));
+        ASSERT_TRUE(test::WaitFor([&] { return sim.executedCommands().size() >= 2; }));
+        tallix.kill(SIGTERM);
+        ASSERT_TRUE(tallix.wait(std::chrono::seconds(10)));
+    }
+    const std::size_t done = sim.executedCommands().size();
+    ASSERT_LT(done, kJobReceiptCommands.size());
+    EXPECT_EQ(Run().exitCode, kExitOk);
+    // The stopped run recorded where it ended: no line in flight, the counter as it left it.
+    EXPECT_NE(JournalNotes().find("resuming at line " + std::to_string(done + 1)),
+              std::string::npos)
+        << JournalNotes();
+    EXPECT_EQ(TempDir::ReadFile(result), kJobReceiptResult);
+    EXPECT_EQ(sim.executedCommands(), kJobReceiptCommands);
+}
+
 TEST_F(JobResume, AFinishedJobRunAgainIsANewJob) {
     EXPECT_EQ(Run().exitCode, kExitOk);
     EXPECT_NE(JournalNotes().find("none yet"), std::string::npos) << JournalNotes();
