@@ -9,6 +9,7 @@
 
 #include "batch/ExitCodes.h"
 #include "config/Numbers.h"
+#include "posix/UniqueFd.h"
 #include "protocol/Windows1250.h"
 
 namespace tallix {
@@ -86,14 +87,13 @@ std::string_view CommandLines::operator[](std::size_t index) const {
 CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
     CommandFileRead result;
     result.status = kExitCommandFileFailed;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         return result;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode) ||
+    if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode) ||
         (S_ISREG(info.st_mode) && static_cast<uintmax_t>(info.st_size) > limit)) {
-        ::close(fd);
         return result;
     }
     // Windows-1250 is one byte per character, so the file decodes chunk by chunk and the raw
@@ -111,12 +111,11 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
     for (;;) {
         const std::size_t left = limit - total;  // total never passes limit here
         const std::size_t room = left < chunk.size() ? left + 1 : chunk.size();
-        const ssize_t got = ::read(fd, chunk.data(), room);
+        const ssize_t got = ::read(fd.get(), chunk.data(), room);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got < 0) {
-            ::close(fd);
             return result;
         }
         if (got == 0) {
@@ -124,7 +123,6 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
         }
         total += static_cast<std::size_t>(got);
         if (total > limit) {
-            ::close(fd);
             return result;
         }
         anyBytes = true;
@@ -132,7 +130,6 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
         hasher.add(bytes);
         text += DecodeWindows1250(bytes);
     }
-    ::close(fd);
     if (!anyBytes) {
         result.status = kExitCommandFileEmpty;
         return result;

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "config/FileSystem.h"
 #include "config/Paths.h"
@@ -113,23 +114,6 @@ void AppendField(std::string& line, const std::string& field) {
 
 }  // namespace
 
-ResultFile::~ResultFile() {
-    Close();
-}
-
-ResultFile::ResultFile(ResultFile&& other) noexcept : fd_(other.fd_) {
-    other.fd_ = -1;
-}
-
-ResultFile& ResultFile::operator=(ResultFile&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = other.fd_;
-        other.fd_ = -1;
-    }
-    return *this;
-}
-
 std::optional<ResultFile> ResultFile::Open(const std::string& path) {
     if (path.empty()) {
         return std::nullopt;
@@ -144,11 +128,12 @@ std::optional<ResultFile> ResultFile::Open(const std::string& path) {
     // Non-blocking, so that a FIFO nobody reads fails at once (ENXIO) instead of holding the
     // run, and the printer's port with it, until a reader comes. Writes block as usual.
     // Appending needs no seek, so pipes and terminals (/dev/stdout) get every line too.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd owned(::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC));
+    if (!owned) {
         return std::nullopt;
     }
-    ResultFile file(fd);
+    const int fd = owned.get();
+    ResultFile file(std::move(owned));
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         return std::nullopt;
@@ -163,12 +148,12 @@ std::optional<ResultFile> ResultFile::Open(const std::string& path) {
 }
 
 bool ResultFile::Append(std::string_view bytes) {
-    if (fd_ < 0) {
+    if (!fd_) {
         return false;
     }
     // A pipe may take a long line in parts.
     while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+        const ssize_t written = ::write(fd_.get(), bytes.data(), bytes.size());
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -185,10 +170,7 @@ bool ResultFile::WriteSerialNumber(const std::string& serialNumber) {
 }
 
 void ResultFile::Close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_.reset();
 }
 
 ResultLine FormatResultLine(int32_t commandNumber, int32_t code) {

@@ -6,6 +6,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "posix/UniqueFd.h"
 
 namespace tallix {
 
@@ -17,11 +20,6 @@ constexpr int kResponceWriteFailed = 100;
 class ResultFile {
   public:
     ResultFile() = default;
-    ~ResultFile();
-    ResultFile(ResultFile&& other) noexcept;
-    ResultFile& operator=(ResultFile&& other) noexcept;
-    ResultFile(const ResultFile&) = delete;
-    ResultFile& operator=(const ResultFile&) = delete;
 
     // Creates the file when missing (and its folder chain; a path without a folder part
     // means the current folder), mode 0666 before the umask; an existing file keeps its
@@ -29,7 +27,7 @@ class ResultFile {
     // cannot be opened or emptied, or when it is a FIFO that nobody reads.
     static std::optional<ResultFile> Open(const std::string& path);
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_.valid(); }
     // Appends bytes at the end (the file is open for appending, so pipes and terminals work
     // alike). False when any of it fails.
     bool Append(std::string_view bytes);
@@ -38,8 +36,8 @@ class ResultFile {
     void Close();
 
   private:
-    explicit ResultFile(int fd) : fd_(fd) {}
-    int fd_ = -1;
+    explicit ResultFile(UniqueFd fd) : fd_(std::move(fd)) {}
+    UniqueFd fd_;
 };
 
 // The line that Responce writes for commandNumber and code ("" for command number 0), and

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "batch/ExitCodes.h"
-#include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "posix/ErrnoText.h"
 
 namespace tallix {
 

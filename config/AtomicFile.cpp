@@ -6,11 +6,12 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
-#include <random>
 
-#include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "posix/ErrnoText.h"
+#include "posix/UniqueFd.h"
 
 namespace tallix {
 namespace {
@@ -47,24 +48,36 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Opens a new temporary file beside target; fd < 0 when none could be made.
-int OpenTemporary(const std::string& target, std::string& temporaryPath, mode_t mode) {
-    static std::mt19937_64 generator{std::random_device{}()};
+// The process's file mode creation mask, read without changing it where the kernel tells it
+// (a umask() round trip would race with files other threads create meanwhile).
+mode_t CurrentUmask() {
+    if (FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned int mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status) != nullptr) {
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        }
+        (void)std::fclose(status);
+        if (found) {
+            return static_cast<mode_t>(mask);
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+// Creates a new temporary file beside target, named ".<name>.XXXXXX" with a unique ending;
+// an invalid descriptor when none could be made.
+UniqueFd OpenTemporary(const std::string& target, std::string& temporaryPath) {
     std::string folder = ParentFolder(target);
     if (folder.empty()) {
         folder = ".";
     }
     const std::string name = target.substr(target.find_last_of('/') + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryPath =
-            JoinPath(folder, "." + name + "." + std::to_string(generator() % 1000000000ULL));
-        const int fd = ::open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST) {
-            return fd;
-        }
-    }
-    errno = EEXIST;
-    return -1;
+    temporaryPath = JoinPath(folder, "." + name + ".XXXXXX");
+    return UniqueFd(::mkostemp(temporaryPath.data(), O_CLOEXEC));
 }
 
 }  // namespace
@@ -76,26 +89,28 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     const bool hadFile = ::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode);
 
     std::string temporaryPath;
-    const int fd = OpenTemporary(target, temporaryPath, newFileMode);
-    if (fd < 0) {
+    UniqueFd fd = OpenTemporary(target, temporaryPath);
+    if (!fd) {
         return Fail(errorText, target, errno);
     }
     bool ok = true;
     int error = 0;
-    // The new file is made with newFileMode less the umask; an old file's bits are carried over.
-    if (hadFile && ::fchmod(fd, old.st_mode & 07777) != 0) {
+    // The temporary file starts as 0600: an old file's bits are carried over, a new file gets
+    // newFileMode less the umask, as if it had been created in place.
+    const mode_t mode = hadFile ? (old.st_mode & 07777) : (newFileMode & 07777 & ~CurrentUmask());
+    if (::fchmod(fd.get(), mode) != 0) {
         ok = false;
     }
-    if (ok && !WriteAll(fd, bytes)) {
+    if (ok && !WriteAll(fd.get(), bytes)) {
         ok = false;
     }
-    if (ok && ::fsync(fd) != 0) {
+    if (ok && ::fsync(fd.get()) != 0) {
         ok = false;
     }
     if (!ok) {
         error = errno;
     }
-    if (::close(fd) != 0 && ok) {
+    if (!fd.close() && ok) {
         ok = false;
         error = errno;
     }
@@ -109,11 +124,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
     }
     // Make the rename itself durable; a failure here no longer affects the content.
     std::string folder = ParentFolder(target);
-    const int folderFd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
+    const UniqueFd folderFd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folderFd) {
+        (void)::fsync(folderFd.get());
     }
     return true;
 }

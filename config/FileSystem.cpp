@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "posix/ErrnoText.h"
+#include "posix/UniqueFd.h"
 
 namespace tallix {
 
@@ -28,12 +30,6 @@ bool SameFile(const std::string& first, const std::string& second) {
     return !first.empty() && !second.empty() && ::stat(first.c_str(), &one) == 0 &&
            ::stat(second.c_str(), &other) == 0 && one.st_dev == other.st_dev &&
            one.st_ino == other.st_ino;
-}
-
-std::string ErrnoText(int error) {
-    char buffer[256] = {};
-    // GNU strerror_r returns the text, which may or may not be in buffer.
-    return strerror_r(error, buffer, sizeof buffer);
 }
 
 bool CreateFolderChain(const std::string& path, std::string* errorText, mode_t mode) {
@@ -68,14 +64,13 @@ bool CreateFolderChain(const std::string& path, std::string* errorText, mode_t m
 }
 
 bool CreateEmptyFile(const std::string& path, std::string* errorText) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!fd) {
         if (errorText != nullptr) {
             *errorText = path + ": " + ErrnoText(errno);
         }
         return false;
     }
-    ::close(fd);
     return true;
 }
 

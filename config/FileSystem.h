@@ -28,7 +28,4 @@ bool CreateFolderChain(const std::string& path, std::string* errorText = nullptr
 // path already. errorText (when given) says why it failed.
 bool CreateEmptyFile(const std::string& path, std::string* errorText = nullptr);
 
-// The text of an errno value, e.g. "Permission denied".
-std::string ErrnoText(int error);
-
 }  // namespace tallix

@@ -4,7 +4,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -13,39 +12,39 @@
 #include "config/AtomicFile.h"
 #include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "posix/SystemLog.h"
+#include "posix/UniqueFd.h"
 
 namespace tallix {
 namespace {
 
 constexpr const char* kLocation = "~/Library/Preferences/com.veltra.tallix.xml";
 
-// The one line this system logs: to the system log and to standard error.
+// To the system log and to standard error (only the set-up window logs it).
 void LogFolderFailure(const std::string& reason) {
     const std::string line = "Failed making folder: " + reason;
-    ::syslog(LOG_ERR, "%s", line.c_str());
+    LogToSystem(line);
     (void)std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // The whole content of a regular file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd) {
         return false;
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
     bytes.clear();
     char buffer[8192];
     for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
+        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
         if (count < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            ::close(fd);
             return false;
         }
         if (count == 0) {
@@ -53,7 +52,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
         }
         bytes.append(buffer, static_cast<size_t>(count));
     }
-    ::close(fd);
     return true;
 }
 

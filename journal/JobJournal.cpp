@@ -12,6 +12,8 @@
 #include "config/Paths.h"
 #include "journal/JournalPlace.h"
 #include "journal/JournalSlot.h"
+#include "posix/ErrnoText.h"
+#include "posix/UniqueFd.h"
 
 namespace tallix {
 namespace {
@@ -59,11 +61,10 @@ bool WriteAt(int fd, const std::string& bytes, std::size_t offset) {
 
 // Makes a folder's entries durable; failures only weaken durability, so they are ignored.
 void SyncFolder(const std::string& folder) {
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
+    const UniqueFd fd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) {
+        (void)::fsync(fd.get());
     }
 }
 
@@ -84,8 +85,8 @@ JobJournal::JobJournal(const std::string& folder, const std::string& serialNumbe
             "a journal");
         return;
     }
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (fd_ < 0) {
+    fd_.reset(::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd_) {
         const int error = errno;
         if (error != ENOENT) {
             note_("journal " + path_ + " cannot be opened for writing (" + ErrnoText(error) +
@@ -97,14 +98,13 @@ JobJournal::JobJournal(const std::string& folder, const std::string& serialNumbe
         return;
     }
     struct stat info {};
-    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         note_("journal " + path_ + " is not a regular file: the run goes on without it");
-        ::close(fd_);
-        fd_ = -1;
+        fd_.reset();
         return;
     }
     usable_ = true;
-    const std::optional<std::string> bytes = ReadAtMost(fd_, kJournalFileSize + 1);
+    const std::optional<std::string> bytes = ReadAtMost(fd_.get(), kJournalFileSize + 1);
     if (!bytes) {
         note_("journal " + path_ + " cannot be read (" + ErrnoText(errno) + "): it counts as none");
         return;
@@ -119,11 +119,7 @@ JobJournal::JobJournal(const std::string& folder, const std::string& serialNumbe
     saved_ = content.record->state;
 }
 
-JobJournal::~JobJournal() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-}
+JobJournal::~JobJournal() = default;
 
 void JobJournal::Begin(const JobIdentity& identity, const ResumePlan& plan,
                        std::optional<int32_t> sequence) {
@@ -214,7 +210,8 @@ bool JobJournal::Write(const JobState& state) {
         if (!CreateFile(slot)) {
             return false;
         }
-    } else if (!WriteAt(fd_, slot, SlotOffset(record.generation)) || ::fdatasync(fd_) != 0) {
+    } else if (!WriteAt(fd_.get(), slot, SlotOffset(record.generation)) ||
+               ::fdatasync(fd_.get()) != 0) {
         note_("journal " + path_ + " cannot be written (" + ErrnoText(errno) + ")");
         return false;
     }
@@ -244,11 +241,8 @@ bool JobJournal::CreateFile(const std::string& slot) {
         note_("journal cannot be written (" + why + ")");
         return false;
     }
-    if (fd_ >= 0) {
-        ::close(fd_);
-    }
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-    if (fd_ < 0) {
+    fd_.reset(::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (!fd_) {
         note_("journal " + path_ + " cannot be opened again (" + ErrnoText(errno) + ")");
         return false;
     }
@@ -259,10 +253,7 @@ bool JobJournal::CreateFile(const std::string& slot) {
 // this run's frames have made stale.
 void JobJournal::Drop(const std::string& why) {
     usable_ = false;
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_.reset();
     if (::unlink(path_.c_str()) == 0 || errno == ENOENT) {
         SyncFolder(ParentFolder(path_));
         note_("journal " + path_ + " removed: " + why);

@@ -25,6 +25,7 @@
 
 #include "journal/JobState.h"
 #include "journal/ResumePlan.h"
+#include "posix/UniqueFd.h"
 
 namespace tallix {
 
@@ -72,7 +73,7 @@ class JobJournal {
     JournalNote note_;
     std::string path_;
     std::string printer_;
-    int fd_ = -1;
+    UniqueFd fd_;
     bool usable_ = false;
     bool fileValid_ = false;  // the file holds a valid record: slots can be overwritten
     uint64_t generation_ = 0;

@@ -8,6 +8,7 @@
 #include <array>
 #include <utility>
 
+#include "posix/UniqueFd.h"
 #include "serial/Termios2Speed.h"
 
 namespace tallix {
@@ -59,23 +60,22 @@ bool StandardSpeed(int64_t speed, speed_t& constant) {
 int openPort(const std::string& path, int speed, int bits, int parity, int stopbits) {
     // Non-blocking: opening must not wait for a carrier, and writes wait only as long as
     // write() allows.
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd line(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!line) {
         return -1;
     }
+    const int fd = line.get();
     // Only a terminal can carry the printer. A regular file (a command file given as the
     // port by mistake), a FIFO or /dev/null would otherwise take the protocol's bytes; the
     // check reads nothing and writes nothing.
     struct stat info {};
     termios probe{};
     if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || tcgetattr(fd, &probe) != 0) {
-        ::close(fd);
         return -1;
     }
     // Another port object, in this process or another, has the line: leave its settings
     // alone.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
         return -1;
     }
 
@@ -93,7 +93,7 @@ int openPort(const std::string& path, int speed, int bits, int parity, int stopb
             (void)SetLineSpeed(fd, speed);
         }
     }
-    return fd;
+    return line.release();
 }
 
 }  // namespace tallix

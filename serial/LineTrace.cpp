@@ -8,6 +8,9 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <utility>
+
+#include "posix/UniqueFd.h"
 
 namespace tallix {
 
@@ -22,7 +25,7 @@ namespace {
 // memory.
 struct TraceSink {
     std::mutex lock;
-    int fd = -1;  // guarded by lock
+    UniqueFd file;  // guarded by lock
     std::chrono::steady_clock::time_point start;
 };
 
@@ -90,16 +93,16 @@ std::string TraceColumns(const uint8_t* bytes, int count) {
 bool StartLineTrace(const std::string& path) {
     StopLineTrace();
     TraceSink& sink = Sink();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (!file) {
         return false;
     }
     const std::lock_guard<std::mutex> guard(sink.lock);
-    sink.fd = fd;
+    sink.file = std::move(file);
     sink.start = std::chrono::steady_clock::now();
-    WriteAll(fd, "# tallix line trace, started " + WallClockNow() +
-                     "; times in ms since then (monotonic)\n"
-                     "#       ms tag      count | hex | text\n");
+    WriteAll(sink.file.get(), "# tallix line trace, started " + WallClockNow() +
+                                  "; times in ms since then (monotonic)\n"
+                                  "#       ms tag      count | hex | text\n");
     detail::gLineTraceOn.store(true, std::memory_order_release);
     return true;
 }
@@ -108,10 +111,7 @@ void StopLineTrace() {
     TraceSink& sink = Sink();
     detail::gLineTraceOn.store(false, std::memory_order_release);
     const std::lock_guard<std::mutex> guard(sink.lock);
-    if (sink.fd >= 0) {
-        (void)::close(sink.fd);
-        sink.fd = -1;
-    }
+    sink.file.reset();
 }
 
 void TraceLineBytes(const char* tag, const uint8_t* bytes, int count) {
@@ -121,14 +121,14 @@ void TraceLineBytes(const char* tag, const uint8_t* bytes, int count) {
     TraceSink& sink = Sink();
     const std::string columns = TraceColumns(bytes, count);
     const std::lock_guard<std::mutex> guard(sink.lock);
-    if (sink.fd < 0) {
+    if (!sink.file) {
         return;
     }
     // The time is taken under the lock, so records stand in the file in time order.
     char head[64];
     (void)std::snprintf(head, sizeof head, "%10.3f %-8s %5d | ", MsSinceStart(sink),
                         tag != nullptr ? tag : "?", count < 0 ? 0 : count);
-    WriteAll(sink.fd, head + columns + "\n");
+    WriteAll(sink.file.get(), head + columns + "\n");
 }
 
 void TraceLineNote(const char* tag, const std::string& text) {
@@ -137,13 +137,13 @@ void TraceLineNote(const char* tag, const std::string& text) {
     }
     TraceSink& sink = Sink();
     const std::lock_guard<std::mutex> guard(sink.lock);
-    if (sink.fd < 0) {
+    if (!sink.file) {
         return;
     }
     char head[64];
     (void)std::snprintf(head, sizeof head, "%10.3f %-8s | ", MsSinceStart(sink),
                         tag != nullptr ? tag : "?");
-    WriteAll(sink.fd, head + text + "\n");
+    WriteAll(sink.file.get(), head + text + "\n");
 }
 
 }  // namespace tallix

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "posix/UniqueFd.h"
 #include "serial/LineSetup.h"
 #include "serial/Termios2Speed.h"
 
@@ -60,9 +61,6 @@ SerialManager::~SerialManager() {
     stopWatcher();
     stopNotification();
     close();
-    if (wakeFd_ >= 0) {
-        ::close(wakeFd_);
-    }
 }
 
 // --- Port and line settings ---
@@ -71,18 +69,19 @@ int SerialManager::open(const std::string& path, int baudrate, int bits, int par
     if (inputfd.load() >= 0) {
         return -1;  // this object has its line; each connection uses a fresh one
     }
-    if (wakeFd_ < 0) {
+    if (!wakeFd_) {
         return -1;
     }
-    const int fd = openPort(path, baudrate, bits, parity, stopbits);
+    UniqueFd line(openPort(path, baudrate, bits, parity, stopbits));
     {
         const std::lock_guard<std::mutex> lock(termioLock);
         readLen = 0;
     }
-    if (fd < 0) {
+    if (!line) {
         return -1;
     }
-    Drain(wakeFd_);
+    const int fd = line.get();
+    Drain(wakeFd_.get());
     stopReading_.store(false);
     lineSpeed_.store(baudrate);
     inputfd.store(fd);
@@ -92,10 +91,9 @@ int SerialManager::open(const std::string& path, int baudrate, int bits, int par
     } catch (const std::system_error&) {
         threadRunning.store(false);
         inputfd.store(-1);
-        ::close(fd);
-        return -1;
+        return -1;  // line closes it
     }
-    return fd;
+    return line.release();  // inputfd owns it from here until close()
 }
 
 void SerialManager::stopReadThread() {
@@ -103,7 +101,7 @@ void SerialManager::stopReadThread() {
         return;
     }
     stopReading_.store(true);
-    Signal(wakeFd_);
+    Signal(wakeFd_.get());
     readThread_.join();
 }
 
@@ -111,10 +109,7 @@ void SerialManager::close() {
     stopReadThread();
     // The modem-line watcher uses the descriptor under the same lock.
     const std::lock_guard<std::mutex> lock(termioLock);
-    const int fd = inputfd.exchange(-1);
-    if (fd >= 0) {
-        ::close(fd);
-    }
+    const UniqueFd line(inputfd.exchange(-1));
 }
 
 bool SerialManager::setSpeed(int64_t speed) {
@@ -131,7 +126,7 @@ void SerialManager::clear() {
     const bool wasFull = readLen >= kReadBufferSize;
     readLen = 0;
     if (wasFull) {
-        Signal(wakeFd_);  // the reading thread stopped reading while the buffer was full
+        Signal(wakeFd_.get());  // the reading thread stopped reading while the buffer was full
     }
 }
 
@@ -188,7 +183,8 @@ void SerialManager::readThread(int fd) {
         }
         // With a full buffer the bytes wait in the driver; a consumer that makes room signals
         // the eventfd. Hang-up and errors are reported even without POLLIN.
-        pollfd fds[2] = {{fd, static_cast<short>(full ? 0 : POLLIN), 0}, {wakeFd_, POLLIN, 0}};
+        pollfd fds[2] = {{fd, static_cast<short>(full ? 0 : POLLIN), 0},
+                         {wakeFd_.get(), POLLIN, 0}};
         if (poll(fds, 2, -1) < 0) {
             if (errno == EINTR) {
                 continue;
@@ -196,7 +192,7 @@ void SerialManager::readThread(int fd) {
             break;
         }
         if ((fds[1].revents & POLLIN) != 0) {
-            Drain(wakeFd_);
+            Drain(wakeFd_.get());
         }
         if (stopReading_.load()) {
             break;
@@ -270,7 +266,7 @@ int SerialManager::read(uint8_t* dst, int maxLength, int stopChar, double timeou
             std::memmove(readBuffer, readBuffer + count, static_cast<size_t>(readLen - count));
             readLen -= count;
             if (wasFull) {
-                Signal(wakeFd_);
+                Signal(wakeFd_.get());
             }
             if (taken >= maxLength) {
                 return taken;

@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+#include "posix/UniqueFd.h"
+
 struct udev;
 struct udev_monitor;
 
@@ -137,7 +139,7 @@ class SerialManager {
     std::thread readThread_;
     // eventfd, made once per object: close() and a consumer making room in a full buffer
     // signal it to wake the reading thread.
-    int wakeFd_ = -1;
+    UniqueFd wakeFd_;
 
     uint8_t readBuffer[kReadBufferSize] = {};
     int readLen = 0;  // guarded by termioLock

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace tallix {
@@ -53,34 +54,30 @@ bool StandardSpeed(int baud, speed_t& speed) {
 }  // namespace
 
 bool OpenPty(SimLine& line, std::string& error) {
-    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master < 0) {
+    UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!master) {
         error = Why("posix_openpt");
         return false;
     }
     char name[256];
-    if (grantpt(master) != 0 || unlockpt(master) != 0 ||
-        ptsname_r(master, name, sizeof name) != 0) {
+    if (grantpt(master.get()) != 0 || unlockpt(master.get()) != 0 ||
+        ptsname_r(master.get(), name, sizeof name) != 0) {
         error = Why("pseudo-terminal");
-        close(master);
         return false;
     }
-    const int slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave < 0) {
+    UniqueFd slave(open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+    if (!slave) {
         error = Why(std::string("open ") + name);
-        close(master);
         return false;
     }
     // No echo, no translation: the host and the printer exchange raw bytes.
-    if (!MakeRaw(slave, B9600, false)) {
+    if (!MakeRaw(slave.get(), B9600, false)) {
         error = Why("raw mode");
-        close(slave);
-        close(master);
         return false;
     }
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    line.fd = master;
-    line.keepFd = slave;
+    fcntl(master.get(), F_SETFL, fcntl(master.get(), F_GETFL) | O_NONBLOCK);
+    line.fd = std::move(master);
+    line.keepFd = std::move(slave);
     line.devicePath = name;
     line.pty = true;
     return true;
@@ -92,32 +89,25 @@ bool OpenPort(SimLine& line, const std::string& device, int baud, std::string& e
         error = "unsupported speed " + std::to_string(baud);
         return false;
     }
-    const int fd = open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    UniqueFd fd(open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) {
         error = Why("open " + device);
         return false;
     }
-    if (!MakeRaw(fd, speed, true)) {
+    if (!MakeRaw(fd.get(), speed, true)) {
         error = Why("configure " + device);
-        close(fd);
         return false;
     }
-    line.fd = fd;
-    line.keepFd = -1;
+    line.fd = std::move(fd);
+    line.keepFd.reset();
     line.devicePath = device;
     line.pty = false;
     return true;
 }
 
 void CloseLine(SimLine& line) {
-    if (line.keepFd >= 0) {
-        close(line.keepFd);
-        line.keepFd = -1;
-    }
-    if (line.fd >= 0) {
-        close(line.fd);
-        line.fd = -1;
-    }
+    line.keepFd.reset();
+    line.fd.reset();
 }
 
 bool MakeLink(const std::string& link, const std::string& target, std::string& error) {

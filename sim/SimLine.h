@@ -2,13 +2,15 @@
 
 #include <string>
 
+#include "posix/UniqueFd.h"
+
 namespace tallix {
 
 // The printer's end of the line: the master of a pseudo-terminal (whose slave is the device a
 // host opens) or a real serial port.
 struct SimLine {
-    int fd = -1;      // read and write here; non-blocking
-    int keepFd = -1;  // the pty's slave, held open so the master never sees a hang-up
+    UniqueFd fd;      // read and write here; non-blocking
+    UniqueFd keepFd;  // the pty's slave, held open so the master never sees a hang-up
     std::string devicePath;
     bool pty = false;
 };
@@ -17,6 +19,7 @@ struct SimLine {
 bool OpenPty(SimLine& line, std::string& error);
 // Opens a serial device in raw mode, 8N1, at the given speed (a standard one).
 bool OpenPort(SimLine& line, const std::string& device, int baud, std::string& error);
+// Closes the slave, then the master (the line closes itself too when it goes).
 void CloseLine(SimLine& line);
 
 // Makes link a symbolic link to target, replacing an older symbolic link there (never any

@@ -13,6 +13,7 @@
 #include <deque>
 #include <memory>
 
+#include "posix/UniqueFd.h"
 #include "sim/SimLine.h"
 #include "sim/VirtualPrinter.h"
 
@@ -77,7 +78,7 @@ timespec ToTimespec(Clock::duration d) {
 // host a moment to take the last reply (the ACK of the last command).
 void LetTheHostRead(const SimLine& line, int signals) {
     if (!line.pty) {
-        tcdrain(line.fd);
+        tcdrain(line.fd.get());
         return;
     }
     // The bytes reach the slave's queue a little after the write, so look only after a while.
@@ -86,7 +87,7 @@ void LetTheHostRead(const SimLine& line, int signals) {
     while (Clock::now() < deadline) {
         int pending = 0;
         if (Clock::now() > start + std::chrono::milliseconds(50) &&
-            (ioctl(line.keepFd, FIONREAD, &pending) != 0 || pending == 0)) {
+            (ioctl(line.keepFd.get(), FIONREAD, &pending) != 0 || pending == 0)) {
             return;
         }
         pollfd p{signals, POLLIN, 0};
@@ -132,7 +133,8 @@ int RunSim(const SimOptions& options) {
     (void)signal(SIGTERM, SIG_DFL);
     (void)signal(SIGUSR1, SIG_DFL);
     sigprocmask(SIG_BLOCK, &mask, nullptr);
-    const int signals = signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC);
+    const UniqueFd signalFd(signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC));
+    const int signals = signalFd.get();
     (void)signal(SIGPIPE, SIG_IGN);
 
     VirtualPrinter printer(
@@ -164,7 +166,7 @@ int RunSim(const SimOptions& options) {
                 break;
             }
             const std::size_t chunk = pace ? 1 : front.bytes.size() - front.sent;
-            const ssize_t n = write(line.fd, front.bytes.data() + front.sent, chunk);
+            const ssize_t n = write(line.fd.get(), front.bytes.data() + front.sent, chunk);
             if (n < 0) {
                 if (errno == EAGAIN || errno == EINTR) {
                     wantWrite = errno == EAGAIN;
@@ -198,7 +200,7 @@ int RunSim(const SimOptions& options) {
         if (lineIdle) {
             wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(20));
         }
-        pollfd fds[2] = {{signals, POLLIN, 0}, {line.fd, 0, 0}};
+        pollfd fds[2] = {{signals, POLLIN, 0}, {line.fd.get(), 0, 0}};
         if (!lineIdle && !printer.hungUp()) {
             fds[1].events = static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0));
         }
@@ -231,7 +233,7 @@ int RunSim(const SimOptions& options) {
         }
         if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             uint8_t buffer[4096];
-            const ssize_t n = read(line.fd, buffer, sizeof buffer);
+            const ssize_t n = read(line.fd.get(), buffer, sizeof buffer);
             if (n > 0) {
                 now = Clock::now();
                 for (auto& reply : printer.feed(buffer, static_cast<std::size_t>(n))) {
@@ -255,9 +257,6 @@ int RunSim(const SimOptions& options) {
     CloseLine(line);
     if (!options.link.empty()) {
         RemoveLink(options.link, line.devicePath);
-    }
-    if (signals >= 0) {
-        close(signals);
     }
     return std::string(endReason) == "error" ? 1 : 0;
 }

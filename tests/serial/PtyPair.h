@@ -13,38 +13,34 @@
 #include <string>
 #include <vector>
 
+#include "posix/UniqueFd.h"
+
 namespace tallix::test {
 
 class PtyPair {
   public:
     PtyPair() {
+        int master = -1;
         int slave = -1;
         char name[128] = {};
-        if (openpty(&master_, &slave, name, nullptr, nullptr) == 0) {
+        if (openpty(&master, &slave, name, nullptr, nullptr) == 0) {
+            master_.reset(master);
             // Only the port object keeps the slave open, as with a real device node.
-            ::close(slave);
+            (void)UniqueFd(slave).close();
             path_ = name;
         }
     }
-    ~PtyPair() { closeMaster(); }
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
 
-    bool ok() const { return master_ >= 0 && !path_.empty(); }
+    bool ok() const { return master_.valid() && !path_.empty(); }
     const std::string& path() const { return path_; }
-    int master() const { return master_; }
-    void closeMaster() {
-        if (master_ >= 0) {
-            ::close(master_);
-            master_ = -1;
-        }
-    }
+    int master() const { return master_.get(); }
+    void closeMaster() { master_.reset(); }
 
     // The far end sends bytes; true when all went out.
     bool send(const std::vector<uint8_t>& bytes) const {
         size_t done = 0;
         while (done < bytes.size()) {
-            const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+            const ssize_t n = ::write(master_.get(), bytes.data() + done, bytes.size() - done);
             if (n <= 0) {
                 return false;
             }
@@ -69,11 +65,12 @@ class PtyPair {
             if (left.count() <= 0) {
                 break;
             }
-            pollfd in{master_, POLLIN, 0};
+            pollfd in{master_.get(), POLLIN, 0};
             if (poll(&in, 1, static_cast<int>(left.count())) <= 0) {
                 break;
             }
-            const ssize_t n = ::read(master_, chunk, std::min(sizeof chunk, count - bytes.size()));
+            const ssize_t n =
+                ::read(master_.get(), chunk, std::min(sizeof chunk, count - bytes.size()));
             if (n <= 0) {
                 break;
             }
@@ -83,7 +80,7 @@ class PtyPair {
     }
 
   private:
-    int master_ = -1;
+    UniqueFd master_;
     std::string path_;
 };
 

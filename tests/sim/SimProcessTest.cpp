@@ -8,6 +8,7 @@
 
 #include <chrono>
 
+#include "posix/UniqueFd.h"
 #include "tests/sim/PrinterHarness.h"
 #include "tests/support/RunProcess.h"
 #include "tests/support/SimProcess.h"
@@ -20,25 +21,18 @@ namespace {
 class HostPort {
   public:
     explicit HostPort(const std::string& path) {
-        fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (fd_ >= 0) {
+        fd_.reset(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC));
+        if (fd_) {
             termios tio{};
-            tcgetattr(fd_, &tio);
+            tcgetattr(fd_.get(), &tio);
             cfmakeraw(&tio);
-            tcsetattr(fd_, TCSANOW, &tio);
+            tcsetattr(fd_.get(), TCSANOW, &tio);
         }
     }
-    ~HostPort() {
-        if (fd_ >= 0) {
-            close(fd_);
-        }
-    }
-    HostPort(const HostPort&) = delete;
-    HostPort& operator=(const HostPort&) = delete;
 
-    [[nodiscard]] bool ok() const { return fd_ >= 0; }
+    [[nodiscard]] bool ok() const { return fd_.valid(); }
     bool send(const Bytes& bytes) {
-        return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+        return write(fd_.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
     // Reads until `count` bytes came or the time is up.
     Bytes receive(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5)) {
@@ -48,12 +42,12 @@ class HostPort {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                                   deadline - std::chrono::steady_clock::now())
                                   .count();
-            pollfd p{fd_, POLLIN, 0};
+            pollfd p{fd_.get(), POLLIN, 0};
             if (left <= 0 || poll(&p, 1, static_cast<int>(left)) <= 0) {
                 break;
             }
             uint8_t buffer[256];
-            const ssize_t n = read(fd_, buffer, std::min(sizeof buffer, count - got.size()));
+            const ssize_t n = read(fd_.get(), buffer, std::min(sizeof buffer, count - got.size()));
             if (n <= 0) {
                 break;
             }
@@ -63,7 +57,7 @@ class HostPort {
     }
 
   private:
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 const Bytes kReset = {kFill, kFill, kDC3, kDC3, kDC3, kFill};
