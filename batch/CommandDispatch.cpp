@@ -26,6 +26,22 @@ int32_t CodeOf(Outcome outcome) {
 
 }  // namespace
 
+bool MaySendCommand(int32_t commandNumber) {
+    switch (commandNumber) {
+        case 49:
+        case 51:
+        case 53:
+        case 54:
+        case 69:
+        case 70:
+        case 109:
+        case 200:
+            return true;
+        default:
+            return false;
+    }
+}
+
 std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line) {
     const std::size_t fields = line.fieldCount();
     switch (line.commandNumber()) {
@@ -119,7 +135,7 @@ bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines&
             code = kCodeDone;
         } else if (!failed) {
             if (run.journal != nullptr) {
-                run.journal->LineStarting(index);
+                run.journal->LineStarting(index, MaySendCommand(line.commandNumber()));
             }
             // A line that executes nothing keeps the last code, which is still kCodeDone:
             // any other code has stopped the run already.

@@ -34,6 +34,10 @@ constexpr int32_t kCodeSyntaxError = 5005;
 // exactly four fields).
 std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line);
 
+// A line with this command number may send a command to the printer (it is one of those
+// above); any other executes nothing.
+bool MaySendCommand(int32_t commandNumber);
+
 // How a command run continues a job, and what it reports back.
 struct CommandRun {
     // Lines before it were done by an earlier run of the same job: each is answered as done

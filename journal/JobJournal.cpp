@@ -119,7 +119,9 @@ JobJournal::JobJournal(const std::string& folder, const std::string& serialNumbe
     saved_ = content.record->state;
 }
 
-JobJournal::~JobJournal() = default;
+JobJournal::~JobJournal() {
+    (void)Settle();
+}
 
 void JobJournal::Begin(const JobIdentity& identity, const ResumePlan& plan,
                        std::optional<int32_t> sequence) {
@@ -135,9 +137,24 @@ void JobJournal::Begin(const JobIdentity& identity, const ResumePlan& plan,
     }
 }
 
-void JobJournal::LineStarting(uint64_t line) {
+void JobJournal::LineStarting(uint64_t line, bool maySendFrame) {
     line_ = line;
     frameSent_ = false;
+    // A new job is written by its first frame only: until then the printer's earlier job
+    // stays resumable.
+    if (!usable_ || !begun_ || !owned_ || !maySendFrame || !sequenceKnown_) {
+        return;
+    }
+    // The counter before this line's frame will be the one the previous line left.
+    JobState state = current_;
+    state.nextLine = line;
+    state.inFlight = true;
+    if ((owned_ && onDisk_ == state) || syncing_ == state) {
+        return;
+    }
+    // A record that could not be written leaves the one before it, which is still true as
+    // long as no frame goes out; FrameComing tries again before one does.
+    (void)Write(state, true);
 }
 
 void JobJournal::FrameComing(int32_t sequenceBefore) {
@@ -150,10 +167,9 @@ void JobJournal::FrameComing(int32_t sequenceBefore) {
     state.nextLine = line_;
     state.sequence = sequenceBefore;
     state.inFlight = true;
-    if (owned_ && onDisk_ == state) {
-        return;
-    }
-    if (!Write(state)) {
+    // The record written when the line started is on the disk once its sync is done; with
+    // another counter it is written again.
+    if (!Settle() || (!(owned_ && onDisk_ == state) && !Write(state))) {
         // The frame goes out unrecorded: the journal on disk no longer tells the truth.
         Drop("the run goes on without it");
     }
@@ -175,15 +191,20 @@ void JobJournal::LineFailed() {
 }
 
 void JobJournal::End(bool finished) {
-    if (!usable_ || !begun_ || !owned_) {
+    if (!usable_ || !begun_) {
+        return;
+    }
+    if (!Settle()) {
+        // The record of the last line that started (which sent no frame) may or may not be
+        // on the disk; either it or the one before it leads the next run to the right line.
         return;
     }
     JobState state = current_;
     state.inFlight = false;
     state.finished = finished;
-    if (!finished && (unresolved_ || !sequenceKnown_)) {
-        // The last frame's fate is unknown: the in-flight record on disk lets the next run
-        // decide it from the counter.
+    if (!owned_ || (!finished && (unresolved_ || !sequenceKnown_))) {
+        // A new job that sent nothing leaves the journal alone. When the last frame's fate
+        // is unknown, the in-flight record on disk lets the next run decide it by the counter.
         return;
     }
     if (onDisk_ == state) {
@@ -196,7 +217,25 @@ void JobJournal::End(bool finished) {
     }
 }
 
-bool JobJournal::Write(const JobState& state) {
+bool JobJournal::Settle() {
+    if (!syncing_) {
+        return true;
+    }
+    const bool synced = sync_.Wait();
+    if (synced) {
+        owned_ = true;
+        onDisk_ = *syncing_;
+    } else {
+        note_("journal " + path_ + " cannot be synced (" + ErrnoText(errno) + ")");
+    }
+    syncing_.reset();
+    return synced;
+}
+
+bool JobJournal::Write(const JobState& state, bool async) {
+    if (!Settle()) {
+        return false;
+    }
     JournalRecord record;
     record.generation = fileValid_ ? generation_ + 1 : 1;
     record.printer = printer_;
@@ -210,10 +249,20 @@ bool JobJournal::Write(const JobState& state) {
         if (!CreateFile(slot)) {
             return false;
         }
-    } else if (!WriteAt(fd_.get(), slot, SlotOffset(record.generation)) ||
-               ::fdatasync(fd_.get()) != 0) {
-        note_("journal " + path_ + " cannot be written (" + ErrnoText(errno) + ")");
-        return false;
+    } else {
+        if (!WriteAt(fd_.get(), slot, SlotOffset(record.generation))) {
+            note_("journal " + path_ + " cannot be written (" + ErrnoText(errno) + ")");
+            return false;
+        }
+        if (async && sync_.Start(fd_.get())) {
+            generation_ = record.generation;
+            syncing_ = state;
+            return true;
+        }
+        if (::fdatasync(fd_.get()) != 0) {
+            note_("journal " + path_ + " cannot be synced (" + ErrnoText(errno) + ")");
+            return false;
+        }
     }
     fileValid_ = true;
     generation_ = record.generation;
@@ -253,6 +302,7 @@ bool JobJournal::CreateFile(const std::string& slot) {
 // this run's frames have made stale.
 void JobJournal::Drop(const std::string& why) {
     usable_ = false;
+    (void)Settle();
     fd_.reset();
     if (::unlink(path_.c_str()) == 0 || errno == ENOENT) {
         SyncFolder(ParentFolder(path_));

@@ -5,8 +5,14 @@
 // continue where the printer stopped (journal/ResumePlan.h decides that).
 //
 // What reaches the disk, at most once per command line:
-// - right before the first byte of a line's frame: "this line in flight, counter s" (which
-//   also confirms every line before it);
+// - before the first byte of a line's frame: "this line in flight, counter s" (which also
+//   confirms every line before it). The record is written when the line starts, with the
+//   counter the previous line left, and its sync to the disk runs while the link wakes the
+//   printer; right before the frame the journal waits for it (and writes again in the rare
+//   case that the printer showed another counter). Claiming a line in flight early is safe:
+//   a later run finds the counter unchanged and sends the line, which is what it must do
+//   for a line that was not sent. (A new job's first record is written right before its
+//   first frame, without this overlap.);
 // - when the run ends: finished, or stopped with every line before a given one confirmed,
 //   when the outcome of the last frame is known.
 // A run that sends no frame of a new job leaves the journal as it was: the printer's state
@@ -23,6 +29,7 @@
 #include <optional>
 #include <string>
 
+#include "journal/DataSync.h"
 #include "journal/JobState.h"
 #include "journal/ResumePlan.h"
 #include "posix/UniqueFd.h"
@@ -51,8 +58,9 @@ class JobJournal {
     // sent. sequence: the counter read before anything was sent.
     void Begin(const JobIdentity& identity, const ResumePlan& plan,
                std::optional<int32_t> sequence);
-    // The run now processes line (no disk access).
-    void LineStarting(uint64_t line);
+    // The run now processes line. When it may send a frame (a printer command), the record
+    // "line in flight" is written and its sync started.
+    void LineStarting(uint64_t line, bool maySendFrame = true);
     // Right before the first byte of the current line's frame, with the counter read just
     // before it: makes "line in flight at sequenceBefore" durable. Repeated for the same
     // line and counter (a frame sent again), it writes nothing.
@@ -66,7 +74,10 @@ class JobJournal {
     void End(bool finished);
 
   private:
-    bool Write(const JobState& state);
+    // Writes state as the next record; durable on return, or (async) once Settle returns.
+    bool Write(const JobState& state, bool async = false);
+    // Waits until the record being synced is on the disk; false when its sync failed.
+    bool Settle();
     bool CreateFile(const std::string& slot);
     void Drop(const std::string& why);
 
@@ -79,9 +90,12 @@ class JobJournal {
     uint64_t generation_ = 0;
     std::optional<JobState> saved_;
 
+    DataSync sync_;
+    std::optional<JobState> syncing_;  // written, its sync running
+
     bool begun_ = false;
     bool owned_ = false;  // the file holds this run's job
-    JobState onDisk_;     // valid when owned_
+    JobState onDisk_;     // valid when owned_: the newest durable record
     JobState current_;    // this run's confirmed progress
     bool sequenceKnown_ = false;
     uint64_t line_ = 0;

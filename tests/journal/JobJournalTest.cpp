@@ -95,7 +95,7 @@ TEST_F(JobJournalTest, AWholeRunWritesOncePerFrameAndOnceAtTheEnd) {
         auto journal = Open();
         BeginNew(*journal, kJobA, 5);
         ExecutedLine(*journal, 0, 5);
-        journal->LineStarting(1);  // sends nothing
+        journal->LineStarting(1, false);  // a line that is no printer command
         journal->LineDone(6);
         ExecutedLine(*journal, 2, 6);
         // A frame sent again for the same line at the same counter is already on record.
@@ -113,6 +113,38 @@ TEST_F(JobJournalTest, AWholeRunWritesOncePerFrameAndOnceAtTheEnd) {
     EXPECT_FALSE(saved->inFlight);
     EXPECT_EQ(saved->nextLine, 4u);
     EXPECT_EQ(saved->sequence, 8);
+}
+
+TEST_F(JobJournalTest, ALineIsRecordedInFlightWhenItStartsAndAgainOnlyForAnotherCounter) {
+    auto journal = Open();
+    BeginNew(*journal, kJobA, 5);
+    journal->LineStarting(0);
+    EXPECT_EQ(Writes(), 0u) << "a new job is written by its first frame";
+    journal->FrameComing(5);
+    journal->LineDone(6);
+    EXPECT_EQ(Writes(), 1u);
+
+    // The next line is on record as soon as it starts, with the counter line 0 left...
+    journal->LineStarting(1);
+    EXPECT_EQ(Writes(), 2u);
+    std::optional<JobState> saved = SavedNow();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->nextLine, 1u);
+    EXPECT_EQ(saved->sequence, 6);
+    EXPECT_TRUE(saved->inFlight);
+    // ... so its frame costs no further write.
+    journal->FrameComing(6);
+    journal->LineDone(7);
+    EXPECT_EQ(Writes(), 2u);
+
+    // A printer that shows another counter before the frame gets that one on record.
+    journal->LineStarting(2);
+    journal->FrameComing(9);
+    EXPECT_EQ(Writes(), 4u);
+    saved = SavedNow();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->nextLine, 2u);
+    EXPECT_EQ(saved->sequence, 9);
 }
 
 TEST_F(JobJournalTest, AStopAfterAKnownOutcomeRecordsNoLineInFlight) {
@@ -170,7 +202,8 @@ TEST_F(JobJournalTest, AResumedRunContinuesTheSavedJob) {
         journal->LineFailed();
         journal->End(false);
     }
-    EXPECT_EQ(Writes(), 4u);
+    // Line 3 was recorded in flight when it started, as any printer command is.
+    EXPECT_EQ(Writes(), 5u);
     std::optional<JobState> saved = SavedNow();
     ASSERT_TRUE(saved);
     EXPECT_EQ(saved->nextLine, 3u);
