@@ -76,6 +76,7 @@ bool RunJob(const Options& options, VX37RO& device, ResultFile& result,
         const FrameHook hook(device.link(), journal);
         allAnswered = ExecuteCommandLines(device, result, commands.lines, run);
     }
+    // Recorded while the port is still held: only the run that holds it touches the journal.
     journal.End(allAnswered && run.finished);
     return allAnswered;
 }
