@@ -203,6 +203,33 @@ TEST(CommandDispatch, AStopBetweenLinesEndsTheRunWithEveryCommandSentAnswered) {
     EXPECT_EQ(TempDir::ReadFile(dir.file("result.txt")), Ok(51) + Ok(109));
 }
 
+// A job continued from line 3: the lines before it are answered as done and not sent, even
+// where the printer would now fail them; the run goes on as usual after them.
+TEST(CommandDispatch, AContinuedJobAnswersTheLinesDoneBeforeWithoutSendingThem) {
+    Calls calls;
+    RecordingDevice device(calls);
+    device.failing = {"Sell_Payment"};
+    TempDir dir;
+    std::optional<ResultFile> file = ResultFile::Open(dir.file("result.txt"));
+    ASSERT_TRUE(file);
+    CommandRun run;
+    run.firstLine = 3;
+    EXPECT_TRUE(
+        ExecuteCommandLines(device, *file, CommandLines("51\n\n# note\n109\n51\n109\n"), run));
+    file->Close();
+    EXPECT_EQ(calls, (Calls{"Other_PrintDubliate()", "Sell_Payment(4, 0.000)"}));
+    EXPECT_EQ(TempDir::ReadFile(dir.file("result.txt")),
+              Ok(51) + Ok(109) + Line(51, 1, "No printer response") + Skipped(109));
+    EXPECT_FALSE(run.finished);
+
+    run.firstLine = 1;
+    device.failing.clear();
+    file = ResultFile::Open(dir.file("result.txt"));
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(ExecuteCommandLines(device, *file, CommandLines("51\n109\n"), run));
+    EXPECT_TRUE(run.finished);
+}
+
 // The run sequence on a recording device: the stages, their order and the clean-up.
 class RunBatchOnRecorder : public ::testing::Test {
   protected:
