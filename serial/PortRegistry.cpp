@@ -47,8 +47,8 @@ bool IsSerialPort(udev_device* device) {
     return type == nullptr || std::strcmp(type, "0") != 0;
 }
 
-void EnumeratePorts(udev* context, const std::string& serialType,
-                    const std::function<bool(const std::string&, const std::string&)>& visit) {
+void EnumeratePortDevices(udev* context, const std::string& serialType,
+                          const std::function<bool(udev_device*)>& visit) {
     const PortKind kind = KindOf(serialType);
     if (context == nullptr || kind == PortKind::None) {
         return;
@@ -68,7 +68,7 @@ void EnumeratePorts(udev* context, const std::string& serialType,
             }
             bool more = true;
             if (IsSerialPort(device) && IsOfKind(udev_device_get_sysname(device), kind)) {
-                more = visit(udev_device_get_sysname(device), udev_device_get_devnode(device));
+                more = visit(device);
             }
             udev_device_unref(device);
             if (!more) {
@@ -77,6 +77,13 @@ void EnumeratePorts(udev* context, const std::string& serialType,
         }
     }
     udev_enumerate_unref(enumeration);
+}
+
+void EnumeratePorts(udev* context, const std::string& serialType,
+                    const std::function<bool(const std::string&, const std::string&)>& visit) {
+    EnumeratePortDevices(context, serialType, [&visit](udev_device* device) {
+        return visit(udev_device_get_sysname(device), udev_device_get_devnode(device));
+    });
 }
 
 int findPorts(std::string* names, std::string* paths, int capacity, const std::string& serialType) {

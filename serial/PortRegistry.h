@@ -16,9 +16,14 @@ namespace tallix {
 // 8250 slot with no UART behind it).
 bool IsSerialPort(udev_device* device);
 
-// Calls visit(name, path) for each serial port of the kind, in enumeration order, until it
-// returns false. Kinds: "IOSerialStream" and "IORS232SerialStream" every port,
-// "IOModemSerialStream" the USB CDC-ACM ones (ttyACM*); any other kind lists nothing.
+// Calls visit(device) for each serial port of the kind, in enumeration order (libudev sorts
+// by device path), until it returns false. Kinds: "IOSerialStream" and "IORS232SerialStream"
+// every port, "IOModemSerialStream" the USB CDC-ACM ones (ttyACM*); any other kind lists
+// nothing. The device is only valid during the call.
+void EnumeratePortDevices(udev* context, const std::string& serialType,
+                          const std::function<bool(udev_device*)>& visit);
+
+// The same, giving the port's kernel name and device node.
 void EnumeratePorts(udev* context, const std::string& serialType,
                     const std::function<bool(const std::string&, const std::string&)>& visit);
 
