@@ -77,7 +77,7 @@ void BM_BatchReceipt100(benchmark::State& state) {
                                            "-k", "bench",
                                            "-n", "VX37000001",
                                            "-p", sim.path(),
-                                           "-s", "115200",
+                                           "-s", std::to_string(test::kSimSpeed),
                                            "-l", "1",
                                            "-c", "RO"};
 

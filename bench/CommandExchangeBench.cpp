@@ -25,7 +25,7 @@ void Measure(benchmark::State& state, double floorSeconds,
     test::SimProcess sim;
     CashRegManager link;
     static const uint8_t kNoMap[256] = {};
-    if (!sim.ready() || !link.Open(sim.path(), 115200)) {
+    if (!sim.ready() || !link.Open(sim.path(), test::kSimSpeed)) {
         state.SkipWithError("tallix-sim did not start or its line did not open");
         return;
     }

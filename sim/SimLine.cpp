@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "serial/Termios2Speed.h"
+
 namespace tallix {
 
 namespace {
@@ -53,7 +55,7 @@ bool StandardSpeed(int baud, speed_t& speed) {
 
 }  // namespace
 
-bool OpenPty(SimLine& line, std::string& error) {
+bool OpenPty(SimLine& line, int baud, std::string& error) {
     UniqueFd master(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
     if (!master) {
         error = Why("posix_openpt");
@@ -71,7 +73,7 @@ bool OpenPty(SimLine& line, std::string& error) {
         return false;
     }
     // No echo, no translation: the host and the printer exchange raw bytes.
-    if (!MakeRaw(slave.get(), B9600, false)) {
+    if (!MakeRaw(slave.get(), B9600, false) || !SetLineSpeed(slave.get(), baud)) {
         error = Why("raw mode");
         return false;
     }

@@ -15,8 +15,9 @@ struct SimLine {
     bool pty = false;
 };
 
-// Opens a pseudo-terminal pair with the slave in raw mode. false and error set on failure.
-bool OpenPty(SimLine& line, std::string& error);
+// Opens a pseudo-terminal pair with the slave in raw mode at the given speed (any speed), so a
+// host that sets none is at the printer's. false and error set on failure.
+bool OpenPty(SimLine& line, int baud, std::string& error);
 // Opens a serial device in raw mode, 8N1, at the given speed (a standard one).
 bool OpenPort(SimLine& line, const std::string& device, int baud, std::string& error);
 // Closes the slave, then the master (the line closes itself too when it goes).

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "posix/UniqueFd.h"
+#include "serial/Termios2Speed.h"
 #include "sim/SimLine.h"
 #include "sim/VirtualPrinter.h"
 
@@ -109,10 +110,9 @@ int RunSim(const SimOptions& options) {
     }
 
     SimLine line;
-    const bool opened =
-        options.port.empty()
-            ? OpenPty(line, error)
-            : OpenPort(line, options.port, options.baud > 0 ? options.baud : 9600, error);
+    const bool opened = options.port.empty()
+                            ? OpenPty(line, options.lineSpeed(), error)
+                            : OpenPort(line, options.port, options.lineSpeed(), error);
     if (!opened) {
         (void)std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
         return 1;
@@ -153,6 +153,10 @@ int RunSim(const SimOptions& options) {
                                : std::chrono::nanoseconds(0);
     std::deque<Pending> queue;
     Clock::time_point nextByte = Clock::now();
+    // On a pseudo-terminal the host's speed is a setting of the shared line. A real printer
+    // hears garbage from a host at another speed: this one hears nothing then.
+    const int64_t printerSpeed = options.lineSpeed();
+    int64_t hostSpeed = printerSpeed;
     bool noisePending = false;
     bool lineIdle = false;  // a read failed: leave the line alone for a moment
     const char* endReason = "signal";
@@ -235,12 +239,21 @@ int RunSim(const SimOptions& options) {
             uint8_t buffer[4096];
             const ssize_t n = read(line.fd.get(), buffer, sizeof buffer);
             if (n > 0) {
-                now = Clock::now();
-                for (auto& reply : printer.feed(buffer, static_cast<std::size_t>(n))) {
-                    queue.push_back(Pending{std::move(reply.bytes), 0,
-                                            now + std::chrono::milliseconds(reply.delayMs)});
+                if (line.pty) {
+                    const int64_t speed = GetLineSpeed(line.fd.get());
+                    if (speed > 0 && speed != hostSpeed) {
+                        hostSpeed = speed;
+                        printer.hostSpeed(hostSpeed, hostSpeed == printerSpeed);
+                    }
                 }
-                noisePending = true;
+                if (hostSpeed == printerSpeed) {
+                    now = Clock::now();
+                    for (auto& reply : printer.feed(buffer, static_cast<std::size_t>(n))) {
+                        queue.push_back(Pending{std::move(reply.bytes), 0,
+                                                now + std::chrono::milliseconds(reply.delayMs)});
+                    }
+                    noisePending = true;
+                }
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 if (!line.pty) {
                     (void)std::fprintf(stderr, "tallix-sim: %s: read failed\n",

@@ -86,6 +86,11 @@ void VirtualPrinter::flush() {
     }
 }
 
+void VirtualPrinter::hostSpeed(int64_t speed, bool heard) {
+    flush();
+    journal(JournalLine(time(), "line_speed").add("speed", speed).add("heard", heard).str());
+}
+
 void VirtualPrinter::stop(const std::string& why) {
     flush();
     journal(JournalLine(time(), "stop")

@@ -40,6 +40,8 @@ class VirtualPrinter {
     }
     // Reports noise still pending (call when the line goes quiet and before ending).
     void flush();
+    // The host set its line to another speed; heard: it matches the printer's.
+    void hostSpeed(int64_t speed, bool heard);
     // Writes the closing journal line.
     void stop(const std::string& why);
     // The printer is back (switched on again, cable plugged in): every fault is off from now

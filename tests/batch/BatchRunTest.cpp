@@ -243,7 +243,8 @@ TEST_F(BatchRun, SerialNumberOnlyWritesTheBareSerialAndNeverReadsTheCommandFile)
     const Preferences preferences(home.file("Library/Preferences/com.veltra.tallix.xml"));
     ASSERT_NE(preferences.prepare(), Preparation::CreationFailed);
     PreferencesDocument document = StartUpDocument();
-    StoreEntry(*document, {"VX-37", "RO", "shop", "VX37000001", sim.path(), "115200", "1"});
+    StoreEntry(*document, {"VX-37", "RO", "shop", "VX37000001", sim.path(),
+                           std::to_string(test::kSimSpeed), "1"});
     ASSERT_TRUE(SetDefaultKey(*document, "shop"));
     ASSERT_TRUE(preferences.write(*document));
     ASSERT_TRUE(TempDir::WriteFile(result, kOld));

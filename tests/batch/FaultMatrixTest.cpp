@@ -23,6 +23,7 @@
 namespace tallix {
 namespace {
 
+using test::kSimSpeed;
 using test::NineOptions;
 using test::RunTallix;
 using test::SimProcess;
@@ -99,45 +100,54 @@ TEST_P(FaultMatrix, ExitCodeResultFileAndPrintedCommands) {
 INSTANTIATE_TEST_SUITE_P(
     Rows, FaultMatrix,
     ::testing::Values(
-        FaultRow{"NoFault", {}, 115200, kExitOk, kAllAnswered, kReceiptCommands},
+        FaultRow{"NoFault", {}, kSimSpeed, kExitOk, kAllAnswered, kReceiptCommands},
         // The printer executed the frame but its ACK was lost: the moved sequence says so,
         // and the frame is not sent again.
-        FaultRow{"LostAcks", {"--drop-ack", "2"}, 115200, kExitOk, kAllAnswered, kReceiptCommands},
+        FaultRow{
+            "LostAcks", {"--drop-ack", "2"}, kSimSpeed, kExitOk, kAllAnswered, kReceiptCommands},
         FaultRow{"EveryAckLost",
                  {"--drop-ack-every", "1"},
-                 115200,
+                 kSimSpeed,
                  kExitOk,
                  kAllAnswered,
                  kReceiptCommands},
         // Lost on the way: not executed, so sent again until it arrives.
-        FaultRow{
-            "LostFrames", {"--drop-frames", "3"}, 115200, kExitOk, kAllAnswered, kReceiptCommands},
+        FaultRow{"LostFrames",
+                 {"--drop-frames", "3"},
+                 kSimSpeed,
+                 kExitOk,
+                 kAllAnswered,
+                 kReceiptCommands},
         FaultRow{"EverySecondFrameLost",
                  {"--drop-frame-every", "2"},
-                 115200,
+                 kSimSpeed,
                  kExitOk,
                  kAllAnswered,
                  kReceiptCommands},
         FaultRow{"CorruptedAnswerChecksums",
                  {"--corrupt-answer-every", "2"},
-                 115200,
+                 kSimSpeed,
                  kExitOk,
                  kAllAnswered,
                  kReceiptCommands},
         FaultRow{"NineNoiseBytesBeforeTheLineFeed",
                  {"--noise", "9"},
-                 115200,
+                 kSimSpeed,
                  kExitOk,
                  kAllAnswered,
                  kReceiptCommands},
         FaultRow{
             "PrinterAt9600Baud", {"--baud", "9600"}, 9600, kExitOk, kAllAnswered, kReceiptCommands},
-        FaultRow{
-            "LateReplies", {"--delay-ms", "40"}, 115200, kExitOk, kAllAnswered, kReceiptCommands},
+        FaultRow{"LateReplies",
+                 {"--delay-ms", "40"},
+                 kSimSpeed,
+                 kExitOk,
+                 kAllAnswered,
+                 kReceiptCommands},
         FaultRow{"AllFaultsAtOnce",
                  {"--drop-ack-every", "3", "--drop-frame-every", "4", "--corrupt-answer-every", "5",
                   "--noise", "4", "--noise-every", "2"},
-                 115200,
+                 kSimSpeed,
                  kExitOk,
                  kAllAnswered,
                  kReceiptCommands},
@@ -145,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
         // printer did execute it, and nothing more is sent.
         FaultRow{"FrozenSequence",
                  {"--freeze-sequence"},
-                 115200,
+                 kSimSpeed,
                  kExitOk,
                  Failed(49) + Skipped(49) + Skipped(54) + Skipped(53),
                  First(1)},
@@ -153,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
         // A line that is gone ends the wake-ups at once instead of after their 201 exchanges.
         FaultRow{"HangUpMidReceipt",
                  {"--hangup-after", "2"},
-                 115200,
+                 kSimSpeed,
                  kExitOk,
                  kOk49 + Failed(49) + Skipped(54) + Skipped(53),
                  First(2)}),
@@ -168,7 +178,7 @@ INSTANTIATE_TEST_SUITE_P(
         // No answer to the third command's first wake-up: not sent, so not executed.
         FaultRow{"PrinterStopsAnsweringMidReceipt",
                  {"--mute-after-wakeups", "5"},
-                 115200,
+                 kSimSpeed,
                  kExitOk,
                  kOk49 + kOk49 + Failed(54) + Skipped(53),
                  First(2)}),

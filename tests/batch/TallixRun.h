@@ -23,7 +23,7 @@ namespace tallix::test {
 // The options of a run on the printer at port with every one of the nine texts given.
 inline std::vector<std::string> NineOptions(const std::string& commandFile,
                                             const std::string& resultFile, const std::string& port,
-                                            int speed = 115200) {
+                                            int speed = kSimSpeed) {
     return {"-i",   commandFile, "-o",         resultFile, "-t", "VX-37", "-k",
             "test", "-n",        "VX37000001", "-p",       port, "-s",    std::to_string(speed),
             "-l",   "1",         "-c",         "RO"};

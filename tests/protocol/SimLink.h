@@ -17,7 +17,7 @@ namespace tallix::test {
 struct SimLink {
     explicit SimLink(const std::vector<std::string>& simArgs, int logicalID = 1) : sim(simArgs) {
         static const uint8_t kNoMap[256] = {};
-        opened = sim.ready() && link.Open(sim.path(), 115200);
+        opened = sim.ready() && link.Open(sim.path(), kSimSpeed);
         link.InitializeCR(logicalID, kNoMap, 15);
     }
     ~SimLink() { link.Close(); }

@@ -27,6 +27,11 @@ class HeldRunner : public ActionRunner {
         work_ = std::move(work);
         done_ = std::move(done);
     }
+    void runCancellable(const std::string& busyText, SearchWork work, Done done) override {
+        run(
+            busyText, [work = std::move(work)] { return work(DetectionControl{}); },
+            std::move(done));
+    }
     bool holding() const { return static_cast<bool>(work_); }
     void finish() {
         Work work = std::move(work_);
@@ -55,7 +60,7 @@ class PrinterActions : public ::testing::Test {
 
     TallixMacAppDelegate controller(ActionRunner* runner = nullptr) {
         return TallixMacAppDelegate(view, runner, script.factory(),
-                                    [] { return std::vector<std::string>{}; });
+                                    [] { return std::vector<ComboItem>{}; });
     }
 
     std::vector<Alert> warning(const std::string& text) {
@@ -116,7 +121,8 @@ TEST_F(PrinterActions, ReadSerialFailuresWarnAndCloseWhatWasOpened) {
         DeviceScript failing;
         failing.failAt = row.step;
         view.alerts.clear();
-        TallixMacAppDelegate c(view, nullptr, failing.factory(), [] { return Calls{}; });
+        TallixMacAppDelegate c(view, nullptr, failing.factory(),
+                               [] { return std::vector<ComboItem>{}; });
         c.pressedRefreshSN();
         EXPECT_EQ(view.alerts, warning(row.message));
         EXPECT_EQ(failing.calls(), row.calls) << row.message;
@@ -159,7 +165,8 @@ TEST_F(PrinterActions, TestFailuresShowCriticalErrors) {
         DeviceScript failing;
         failing.failAt = row.step;
         view.alerts.clear();
-        TallixMacAppDelegate c(view, nullptr, failing.factory(), [] { return Calls{}; });
+        TallixMacAppDelegate c(view, nullptr, failing.factory(),
+                               [] { return std::vector<ComboItem>{}; });
         c.pressedTest();
         EXPECT_EQ(view.alerts, critical(row.message));
         EXPECT_EQ(failing.calls(), row.calls) << row.message;
@@ -175,7 +182,8 @@ TEST_F(PrinterActions, DisplayErrorIsACriticalAlert) {
 TEST_F(PrinterActions, PortThatDoesNotExistCannotBeOpened) {
     // The plain device object, no recording: a real failure to open.
     view.path.value = home.path() + "/no-such-port";
-    TallixMacAppDelegate c(view, nullptr, DefaultDeviceFactory(), [] { return Calls{}; });
+    TallixMacAppDelegate c(view, nullptr, DefaultDeviceFactory(),
+                           [] { return std::vector<ComboItem>{}; });
     c.pressedRefreshSN();
     c.pressedTest();
     EXPECT_EQ(view.alerts,
@@ -220,11 +228,13 @@ class PrinterActionsWithSim : public PrinterActions {
         ASSERT_TRUE(sim.ready()) << "tallix-sim did not start";
         script.forward = true;
         view.path.value = sim.path();
+        view.speed.value = "38400";
         view.logicalID.value = "7";
         view.stepper.value = 7;
     }
 
-    SimProcess sim{{"--serial", "RO12345678", "--logical-id", "7"}};
+    // At the speed of the test report, which reading the serial number takes from the box.
+    SimProcess sim{{"--serial", "RO12345678", "--logical-id", "7", "--baud", "38400"}};
 };
 
 TEST_F(PrinterActionsWithSim, ReadSerialShowsThePrintersSerialNumber) {
@@ -232,7 +242,7 @@ TEST_F(PrinterActionsWithSim, ReadSerialShowsThePrintersSerialNumber) {
     c.pressedRefreshSN();
     EXPECT_TRUE(view.alerts.empty());
     EXPECT_EQ(view.serial.value, "RO12345678");
-    EXPECT_EQ(script.calls().front(), "Open " + sim.path() + " 19200");
+    EXPECT_EQ(script.calls().front(), "Open " + sim.path() + " 38400");
     // Reading the serial number executes nothing on the printer.
     EXPECT_TRUE(sim.executedCommands().empty());
 }

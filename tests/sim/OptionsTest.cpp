@@ -18,6 +18,7 @@ TEST(SimOptions, Defaults) {
     EXPECT_EQ(o->printer.logicalId, 1);
     EXPECT_EQ(o->printer.sequence, 1);
     EXPECT_EQ(o->baud, 0);
+    EXPECT_EQ(o->lineSpeed(), 9600);
     EXPECT_FALSE(o->faults.dropAck.enabled());
     EXPECT_EQ(o->faults.hangupAfter, -1);
 }

@@ -31,6 +31,11 @@ class HostPort {
     }
 
     [[nodiscard]] bool ok() const { return fd_.valid(); }
+    bool setSpeed(speed_t speed) {
+        termios tio{};
+        return tcgetattr(fd_.get(), &tio) == 0 && cfsetspeed(&tio, speed) == 0 &&
+               tcsetattr(fd_.get(), TCSANOW, &tio) == 0;
+    }
     bool send(const Bytes& bytes) {
         return write(fd_.get(), bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
     }
@@ -89,6 +94,48 @@ TEST(SimProcess, ServesWakeUpsAcrossReopens) {
         }
         return answered == 3;
     }));
+}
+
+// A real printer hears garbage from a host at another speed; the virtual one hears nothing.
+TEST(SimProcess, HearsOnlyAHostAtItsSpeed) {
+    SimProcess sim({"--baud", "38400"});
+    ASSERT_TRUE(sim.ready());
+    const auto speedEntries = [&sim] {
+        std::vector<std::pair<long long, bool>> seen;
+        for (const auto& e : sim.journalLines()) {
+            if (e.kind() == "line_speed") {
+                seen.emplace_back(e.integer("speed"), e.flag("heard"));
+            }
+        }
+        return seen;
+    };
+    {
+        // A host that sets no speed finds the line at the printer's.
+        HostPort host(sim.path());
+        ASSERT_TRUE(host.send(kReset + WakeUpRequest("01")));
+        EXPECT_EQ(AnswerText(host.receive(17)), "VX37000001;1;");
+    }
+    {
+        HostPort host(sim.path());
+        ASSERT_TRUE(host.setSpeed(B9600));
+        ASSERT_TRUE(host.send(kReset + WakeUpRequest("01")));
+        ASSERT_TRUE(WaitFor([&] { return !speedEntries().empty(); }));
+        EXPECT_EQ(speedEntries(), (std::vector<std::pair<long long, bool>>{{9600, false}}));
+
+        ASSERT_TRUE(host.setSpeed(B38400));
+        ASSERT_TRUE(host.send(kReset + WakeUpRequest("01")));
+        EXPECT_EQ(AnswerText(host.receive(17)), "VX37000001;1;");
+    }
+    EXPECT_EQ(speedEntries(),
+              (std::vector<std::pair<long long, bool>>{{9600, false}, {38400, true}}));
+    int wakeUps = 0;
+    int resets = 0;
+    for (const auto& e : sim.journalLines()) {
+        wakeUps += e.kind() == "wakeup" ? 1 : 0;
+        resets += e.kind() == "reset" ? 1 : 0;
+    }
+    EXPECT_EQ(wakeUps, 2);  // the request at 9600 never reached the printer
+    EXPECT_EQ(resets, 2);
 }
 
 TEST(SimProcess, ExecutesFramesAndRecordsThem) {

@@ -12,6 +12,10 @@
 
 namespace tallix::test {
 
+// The line speed tallix-sim hears when it is not given --baud: a host at any other speed gets
+// no answer.
+inline constexpr int kSimSpeed = 9600;
+
 // Path of the tallix-sim executable of this build.
 std::string SimExecutable();
 
