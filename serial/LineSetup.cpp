@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <utility>
 
 #include "posix/UniqueFd.h"
@@ -94,6 +95,20 @@ int openPort(const std::string& path, int speed, int bits, int parity, int stopb
         }
     }
     return line.release();
+}
+
+}  // namespace tallix
+
+namespace tallix {
+
+bool PortIsHeld(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
 }
 
 }  // namespace tallix

@@ -27,3 +27,11 @@ bool StandardSpeed(int64_t speed, speed_t& constant);
 int openPort(const std::string& path, int speed, int bits, int parity, int stopbits);
 
 }  // namespace tallix
+
+namespace tallix {
+
+// True when another descriptor, in this process or another, holds the port's lock: a port
+// object has the line open. Opens the port for a moment without changing its settings.
+bool PortIsHeld(const std::string& path);
+
+}  // namespace tallix

@@ -1,0 +1,54 @@
+#pragma once
+
+// Looking for a printer on one port: at each speed and logical ID of a plan, a reset and a
+// single wake-up exchange. Never a command frame, so probing has no fiscal effect, and never
+// the repeated wake-ups that wait out a printer that does not answer.
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/DetectionPlan.h"
+
+namespace tallix {
+
+struct PortToProbe {
+    std::string label;  // how the port is reported: its by-id link, else the text given
+    std::string path;   // the device node opened
+
+    bool operator==(const PortToProbe&) const = default;
+};
+
+struct DetectedPrinter {
+    std::string port;  // the port's label
+    int speed = 0;
+    int logicalID = 0;
+    std::string serialNumber;
+
+    bool operator==(const DetectedPrinter&) const = default;
+};
+
+enum class PortOutcome {
+    Found,
+    NotFound,    // every step of the plan went unanswered
+    Busy,        // another program holds the port
+    CannotOpen,  // no such device, no permission, or not a serial line
+    Cancelled,
+};
+
+struct PortReport {
+    PortToProbe port;
+    PortOutcome outcome = PortOutcome::NotFound;
+    std::optional<DetectedPrinter> printer;  // with Found
+};
+
+// Follows the plan on one port until a printer answers, the plan ends or cancel becomes
+// true (checked before each probe). stepsDone is told how many steps of the plan were done
+// or skipped, after each probe and once more when the port ends early. The port is opened
+// once per speed and held, with its lock, while that speed is tried.
+PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan,
+                     const std::atomic<bool>* cancel, const std::function<void(int)>& stepsDone);
+
+}  // namespace tallix
