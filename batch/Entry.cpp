@@ -6,6 +6,7 @@
 
 #include "batch/ExitCodes.h"
 #include "batch/Options.h"
+#include "batch/PortCommands.h"
 #include "batch/RunSequence.h"
 #include "batch/SetupLauncher.h"
 #include "batch/StopSignals.h"
@@ -47,7 +48,17 @@ const char* UsageText() {
            "  --help     this text\n"
            "  --version  the version\n"
            "\n"
-           "Exit codes:\n"
+           "Finding the printer (these print on the console):\n"
+           "  --list-ports\n"
+           "      one line per serial port: name, device, by-id link, USB vendor, model,\n"
+           "      serial number and driver, separated by tabs\n"
+           "  --detect [--all-ids] [PORT...]\n"
+           "      looks for printers on the ports (paths or names; none: every port) at\n"
+           "      9600 to 115200 baud with logical IDs 1 and 0 (and the default entry's);\n"
+           "      --all-ids also tries 2 to 99. One line per printer: port, speed,\n"
+           "      logical ID, serial number. Exit 0 when one was found, 1 when none\n"
+           "\n"
+           "Exit codes of a batch run:\n"
            "    0  every line was processed, or the serial number was written\n"
            "   23  no command file given, or it is missing, unreadable, not decodable or\n"
            "       over 64 MiB\n"
@@ -79,6 +90,10 @@ int TallixMain(int argc, char* argv[]) {
         case Mode::Version:
             (void)std::printf("tallix %s\n", TALLIX_VERSION);
             return std::fflush(stdout) == 0 ? kExitOk : 1;
+        case Mode::ListPorts:
+            return ListPorts(stdout);
+        case Mode::Detect:
+            return DetectPrintersCommand({arguments.begin() + 1, arguments.end()}, stdout, stderr);
         case Mode::Batch:
             break;
     }

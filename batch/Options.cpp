@@ -113,6 +113,12 @@ Mode ChooseMode(const std::vector<std::string>& arguments) {
         if (only == "--version") {
             return Mode::Version;
         }
+        if (only == "--list-ports") {
+            return Mode::ListPorts;
+        }
+    }
+    if (arguments[0] == "--detect") {
+        return Mode::Detect;
     }
     return Mode::Batch;
 }

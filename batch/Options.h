@@ -34,10 +34,12 @@ struct Options {
 
 // What tallix does with its argument list.
 enum class Mode {
-    Setup,    // no argument, or a single "-psn…" argument
-    Help,     // "--help" as the only argument
-    Version,  // "--version" as the only argument
-    Batch,    // anything else
+    Setup,      // no argument, or a single "-psn…" argument
+    Help,       // "--help" as the only argument
+    Version,    // "--version" as the only argument
+    ListPorts,  // "--list-ports" as the only argument
+    Detect,     // "--detect" as the first argument, whatever follows
+    Batch,      // anything else
 };
 
 // arguments excludes the program name.

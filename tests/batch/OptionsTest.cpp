@@ -27,6 +27,16 @@ TEST(ChooseMode, SetupOnlyForNoArgumentsOrOneProcessSerialNumber) {
     EXPECT_EQ(ChooseMode({"-i", "--version"}), Mode::Batch);
 }
 
+TEST(ChooseMode, PortCommandsOnlyWhereTheyCannotChangeABatchRun) {
+    EXPECT_EQ(ChooseMode({"--list-ports"}), Mode::ListPorts);
+    EXPECT_EQ(ChooseMode({"--list-ports", "-i", "x"}), Mode::Batch);
+    EXPECT_EQ(ChooseMode({"-i", "x", "--list-ports"}), Mode::Batch);
+    EXPECT_EQ(ChooseMode({"--detect"}), Mode::Detect);
+    EXPECT_EQ(ChooseMode({"--detect", "--all-ids", "ttyUSB0", "/dev/ttyS0"}), Mode::Detect);
+    EXPECT_EQ(ChooseMode({"-i", "x", "--detect"}), Mode::Batch);
+    EXPECT_EQ(ChooseMode({"--all-ids", "--detect"}), Mode::Batch);
+}
+
 TEST(ScanOptions, EveryOptionInBothCases) {
     const Options lower =
         ScanOptions({"-i", "/tmp/in", "-o", "/tmp/out", "-t", "VX-37", "-k", "shop", "-p", "ttyUSB",
