@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "device/PrinterDetection.h"
 #include "setup/PrinterActions.h"
 
 namespace tallix {
@@ -19,12 +20,20 @@ class ActionRunner {
     // busyText says what the printer is doing, for the window to show while work runs. work
     // must not touch the window; done is called on the caller's thread with work's outcome.
     virtual void run(const std::string& busyText, Work work, Done done) = 0;
+
+    // Work that reports its progress and can be cancelled, through the control it is given.
+    using SearchWork = std::function<PrinterOutcome(const DetectionControl& control)>;
+    // Like run; the window shows how far the work got and lets the user cancel it.
+    virtual void runCancellable(const std::string& busyText, SearchWork work, Done done) = 0;
 };
 
 // Runs the work on the calling thread and calls done at once.
 class ImmediateRunner : public ActionRunner {
   public:
     void run(const std::string& /*busyText*/, Work work, Done done) override { done(work()); }
+    void runCancellable(const std::string& /*busyText*/, SearchWork work, Done done) override {
+        done(work(DetectionControl{}));
+    }
 };
 
 }  // namespace tallix

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "device/VX37RO.h"
+#include "serial/PortIdentity.h"
 
 namespace tallix {
 
@@ -68,6 +69,34 @@ PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& 
         return Failure(kStyle, "Command failed");
     }
     return {};
+}
+
+PrinterOutcome FindPrinters(const FindPrinterRequest& request, const DetectionControl& control) {
+    PrinterOutcome outcome;
+    std::vector<PortReport> reports;
+    if (!request.ports.empty()) {
+        const ResolvedPorts resolved = ResolvePorts(request.ports, ListPortIdentities());
+        reports = DetectPrinters(resolved.ports, DetectionPlan(request.firstIDs, false), control);
+    }
+    std::string held;
+    bool cancelled = false;
+    for (const PortReport& report : reports) {
+        if (report.printer) {
+            outcome.printers.push_back(*report.printer);
+        }
+        if (report.outcome == PortOutcome::Busy) {
+            held += (held.empty() ? "" : ", ") + report.port.label;
+        }
+        cancelled = cancelled || report.outcome == PortOutcome::Cancelled;
+    }
+    if (outcome.printers.empty() && !cancelled) {
+        std::string message = "No printer found.";
+        if (!held.empty()) {
+            message += " In use by another program: " + held + ".";
+        }
+        outcome.alert = Alert{AlertStyle::Warning, message};
+    }
+    return outcome;
 }
 
 }  // namespace tallix

@@ -9,7 +9,9 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "device/PrinterDetection.h"
 #include "setup/SetupView.h"
 
 namespace tallix {
@@ -34,6 +36,7 @@ struct Alert {
 struct PrinterOutcome {
     std::optional<std::string> serialNumber;
     std::optional<Alert> alert;
+    std::vector<DetectedPrinter> printers;  // Find Printer: every printer that answered
 };
 
 // The one type the window can talk to.
@@ -60,5 +63,16 @@ struct TestRequest {
 // Open at 38400 baud, Initialize, Oxel_GetSerial, Report_NonFiscalDay, Close. Failures give
 // a critical alert. The device type is not looked at.
 PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory);
+
+struct FindPrinterRequest {
+    std::vector<std::string> ports;  // port texts: names, or paths beginning with "/"
+    std::vector<int> firstIDs;       // logical IDs tried before 1 and 0
+};
+
+// Probes the ports in parallel at every speed with the usual logical IDs; a reset and one
+// wake-up each, nothing printed or stored. The printers found, in the order of the ports;
+// when none answered (and the search was not cancelled), a warning alert that also names
+// the ports another program holds.
+PrinterOutcome FindPrinters(const FindPrinterRequest& request, const DetectionControl& control);
 
 }  // namespace tallix

@@ -40,6 +40,23 @@ void ComboBoxControl::addItems(const std::vector<std::string>& items) {
     box_->setEditText(shown);
 }
 
+void ComboBoxControl::addItemsWithValues(const std::vector<ComboItem>& items) {
+    const QString shown = box_->currentText();
+    const QSignalBlocker blocker(box_);
+    for (const ComboItem& item : items) {
+        box_->addItem(ToQt(item.label), ToQt(item.value));
+    }
+    box_->setEditText(shown);
+}
+
+std::optional<std::string> ComboBoxControl::pickedValue() const {
+    const QVariant value = box_->currentData();
+    if (box_->currentIndex() < 0 || !value.isValid()) {
+        return std::nullopt;
+    }
+    return FromQt(value.toString());
+}
+
 void ComboBoxControl::removeAllItems() {
     // clear() also empties the text of an editable box; only the list is meant.
     const QString shown = box_->currentText();

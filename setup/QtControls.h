@@ -23,6 +23,9 @@ class ComboBoxControl : public ComboControl {
     std::string text() const override;
     void setText(const std::string& text) override;
     void addItems(const std::vector<std::string>& items) override;
+    // The value rides along as the item's Qt::UserRole data.
+    void addItemsWithValues(const std::vector<ComboItem>& items) override;
+    std::optional<std::string> pickedValue() const override;
     void removeAllItems() override;
 
   private:

@@ -4,6 +4,8 @@
 // reached by the control's name, and modal alerts. The Qt window implements it; tests use a
 // plain fake.
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,11 +24,24 @@ class TextControl {
     virtual void setIntValue(int value);
 };
 
+// An item of a drop-down list that shows one text and stands for another: a port described
+// as "ttyUSB0 — FTDI FT232R (A1B2C3)" that stands for its by-id path.
+struct ComboItem {
+    std::string label;
+    std::string value;
+
+    bool operator==(const ComboItem&) const = default;
+};
+
 // An editable combo box: its text and the items of its drop-down list.
 class ComboControl : public TextControl {
   public:
     // Appends the texts to the drop-down list, in order; the shown text stays.
     virtual void addItems(const std::vector<std::string>& items) = 0;
+    // The same for items that show a label and stand for a value.
+    virtual void addItemsWithValues(const std::vector<ComboItem>& items) = 0;
+    // The value of the item the user has just picked; nothing when it has none.
+    virtual std::optional<std::string> pickedValue() const = 0;
     // Empties the drop-down list.
     virtual void removeAllItems() = 0;
 };
@@ -67,6 +82,10 @@ class SetupView {
     // A modal alert with the message, no informative text and one button "OK"; returns when
     // the user has dismissed it.
     virtual void showAlert(AlertStyle style, const std::string& message) = 0;
+
+    // Asks the user which of several printers found to set up; the index of the one chosen,
+    // nothing when the user chose none.
+    virtual std::optional<std::size_t> choosePrinter(const std::vector<std::string>& printers) = 0;
 };
 
 }  // namespace tallix

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -84,8 +85,12 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
                                 tr("List the serial ports of this computer anew"))),
       btTest_(MakeButton(controls_, "btTest", tr("&Test"),
                          tr("Print the non-fiscal day report at 38400 baud"))),
+      btFindPrinter_(MakeButton(controls_, "btFindPrinter", tr("F&ind Printer"),
+                                tr("Look for the printer on every port, at every speed, and "
+                                   "fill in port, speed, logical ID and serial number"))),
       status_(new QLabel(this)),
       busyBar_(new QProgressBar(this)),
+      btCancel_(MakeButton(this, "btCancel", tr("Cancel"), tr("Stop looking for the printer"))),
       typeControl_(cbDevType_),
       countryControl_(cbDevCountry_),
       pathControl_(cbDevPath_),
@@ -114,6 +119,8 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
     cbDevSpeed_->setValidator(new QRegularExpressionValidator(
         QRegularExpression(QStringLiteral("[0-9]{0,7}")), cbDevSpeed_));
     cbDevPath_->lineEdit()->setPlaceholderText(tr("for example ttyUSB0"));
+    // The list describes each port; completion offers what an item stands for.
+    cbDevPath_->completer()->setCompletionRole(Qt::UserRole);
     cbDevSN_->lineEdit()->setPlaceholderText(tr("read it or type it"));
     keyField_->setPlaceholderText(tr("for example shop-1"));
 
@@ -136,6 +143,7 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
     busyBar_->setTextVisible(false);
     busyBar_->setMaximumWidth(140);
     busyBar_->hide();
+    btCancel_->hide();
 
     buildLayout();
     controller_ = std::make_unique<TallixMacAppDelegate>(*this, this, options_.deviceFactory,
@@ -144,7 +152,10 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
     printerThread_.setMaxThreadCount(1);
 }
 
-SetupWindow::~SetupWindow() = default;
+SetupWindow::~SetupWindow() {
+    // A search still running ends at its next probe instead of running out its plan.
+    cancelSearch_ = true;
+}
 
 void SetupWindow::buildLayout() {
     auto* printerBox = new QGroupBox(tr("Printer"), controls_);
@@ -164,6 +175,7 @@ void SetupWindow::buildLayout() {
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(cbDevPath_, 1);
     pathRow->addWidget(btRefreshPath_);
+    pathRow->addWidget(btFindPrinter_);
     printerForm->addRow(pathLabel, pathRow);
 
     auto* speedLabel = new QLabel(tr("&Speed (baud):"), printerBox);
@@ -223,6 +235,7 @@ void SetupWindow::buildLayout() {
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(status_, 1);
     statusRow->addWidget(busyBar_);
+    statusRow->addWidget(btCancel_);
     // Keeps its height when empty, so the window does not jump when a message appears.
     status_->setMinimumHeight(busyBar_->sizeHint().height());
 
@@ -234,7 +247,8 @@ void SetupWindow::buildLayout() {
     setTabOrder(cbDevType_, cbDevCountry_);
     setTabOrder(cbDevCountry_, cbDevPath_);
     setTabOrder(cbDevPath_, btRefreshPath_);
-    setTabOrder(btRefreshPath_, cbDevSpeed_);
+    setTabOrder(btRefreshPath_, btFindPrinter_);
+    setTabOrder(btFindPrinter_, cbDevSpeed_);
     setTabOrder(cbDevSpeed_, textLogID_);
     setTabOrder(textLogID_, cbDevSN_);
     setTabOrder(cbDevSN_, btRefreshSN_);
@@ -256,6 +270,19 @@ void SetupWindow::connectActions() {
     connect(btAddDevice_, &QPushButton::clicked, this, [c] { c->pressedAddDevice(); });
     connect(btSetDefault_, &QPushButton::clicked, this, [c] { c->pressedSetDefault(); });
     connect(btTest_, &QPushButton::clicked, this, [c] { c->pressedTest(); });
+    connect(btFindPrinter_, &QPushButton::clicked, this, [c] { c->pressedFindPrinter(); });
+    connect(
+        this, &SetupWindow::searchProgressed, this,
+        [this](int done, int total) {
+            busyBar_->setRange(0, total);
+            busyBar_->setValue(done);
+        },
+        Qt::QueuedConnection);
+    connect(btCancel_, &QPushButton::clicked, this, [this] {
+        cancelSearch_ = true;
+        btCancel_->setEnabled(false);
+        status_->setText(tr("Stopping after the probes under way…"));
+    });
 
     // The field and the stepper show one number.
     connect(stepLogID_, &Stepper::valueChanged, this, [this](int value) {
@@ -324,6 +351,25 @@ void SetupWindow::showAlert(AlertStyle style, const std::string& message) {
     box.exec();
 }
 
+std::optional<std::size_t> SetupWindow::choosePrinter(const std::vector<std::string>& printers) {
+    if (choiceHook_) {
+        return choiceHook_(printers);
+    }
+    QStringList items;
+    for (const std::string& printer : printers) {
+        items << QString::fromStdString(printer);
+    }
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(
+        this, QString::fromLatin1(kWindowTitle),
+        tr("Several printers answered. Which one do you want to set up?"), items, 0, false, &ok);
+    const auto index = items.indexOf(chosen);
+    if (!ok || index < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(index);
+}
+
 void SetupWindow::setBusy(bool busy, const QString& text) {
     busy_ = busy;
     if (busy) {
@@ -334,6 +380,8 @@ void SetupWindow::setBusy(bool busy, const QString& text) {
         busyBar_->show();
     } else {
         busyBar_->hide();
+        busyBar_->setRange(0, 0);
+        btCancel_->hide();
         status_->clear();
         unsetCursor();
         controls_->setEnabled(true);
@@ -346,6 +394,27 @@ void SetupWindow::setBusy(bool busy, const QString& text) {
 
 void SetupWindow::run(const std::string& busyText, Work work, Done done) {
     setBusy(true, QString::fromStdString(busyText));
+    runOnWorker(std::move(work), std::move(done));
+}
+
+void SetupWindow::runCancellable(const std::string& busyText, SearchWork work, Done done) {
+    setBusy(true, QString::fromStdString(busyText));
+    cancelSearch_ = false;
+    busyBar_->setRange(0, 1);
+    busyBar_->setValue(0);
+    btCancel_->setEnabled(true);
+    btCancel_->show();
+    runOnWorker(
+        [this, work = std::move(work)] {
+            DetectionControl control;
+            control.cancel = &cancelSearch_;
+            control.progress = [this](int done, int total) { emit searchProgressed(done, total); };
+            return work(control);
+        },
+        std::move(done));
+}
+
+void SetupWindow::runOnWorker(Work work, Done done) {
     auto* watcher = new QFutureWatcher<PrinterOutcome>(this);
     connect(watcher, &QFutureWatcher<PrinterOutcome>::finished, this,
             [this, watcher, done = std::move(done)] {

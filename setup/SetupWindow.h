@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <QWidget>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,7 +39,7 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
 
     struct Options {
         DeviceFactory deviceFactory = DefaultDeviceFactory();
-        PortLister portLister = ListRS232Ports;
+        PortLister portLister = ListPortChoices;
         bool watchPorts = true;  // follow hot-plug notices when the machine gives them
     };
 
@@ -52,7 +53,11 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     // Fills the controls from the preferences file and starts following the ports.
     void start();
 
+    // Answers instead of the dialog that lets the user choose among printers found; for tests.
+    using ChoiceHook = std::function<std::optional<std::size_t>(const std::vector<std::string>&)>;
+
     void setAlertHook(AlertHook hook) { alertHook_ = std::move(hook); }
+    void setChoiceHook(ChoiceHook hook) { choiceHook_ = std::move(hook); }
     bool busy() const { return busy_; }
     bool watchingPorts() const;
     TallixMacAppDelegate& controller() { return *controller_; }
@@ -68,9 +73,16 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     StepperControl& stepLogID() override { return stepperControl_; }
     ButtonControl& btTest() override { return testControl_; }
     void showAlert(AlertStyle style, const std::string& message) override;
+    std::optional<std::size_t> choosePrinter(const std::vector<std::string>& printers) override;
 
     // ActionRunner: work on the window's worker thread, done back here.
     void run(const std::string& busyText, Work work, Done done) override;
+    // With a progress bar that fills as the work reports, and a Cancel button.
+    void runCancellable(const std::string& busyText, SearchWork work, Done done) override;
+
+  signals:
+    // Emitted from the probing threads; the bar follows on the main thread.
+    void searchProgressed(int done, int total);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -79,6 +91,8 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     void buildLayout();
     void connectActions();
     void setBusy(bool busy, const QString& text = {});
+    // Runs work on the worker thread; done follows on the main thread, the window idle again.
+    void runOnWorker(Work work, Done done);
 
     // Declared first: built before the adapters that point at them.
     QWidget* controls_;
@@ -95,8 +109,10 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     QPushButton* btRefreshSN_;
     QPushButton* btRefreshPath_;
     QPushButton* btTest_;
+    QPushButton* btFindPrinter_;
     QLabel* status_;
     QProgressBar* busyBar_;
+    QPushButton* btCancel_;
 
     ComboBoxControl typeControl_;
     ComboBoxControl countryControl_;
@@ -110,10 +126,13 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
 
     Options options_;
     AlertHook alertHook_;
+    ChoiceHook choiceHook_;
     bool busy_ = false;
     QPointer<QWidget> focusBeforeBusy_;  // may be gone by the time the work ends
     QPointer<PortWatcher> portWatcher_;
     std::unique_ptr<TallixMacAppDelegate> controller_;
+    // Set by Cancel and when the window closes; the search in flight stops at its next probe.
+    std::atomic<bool> cancelSearch_{false};
     // Last member: its destructor waits for a printer action still running, before the
     // rest of the window goes away.
     QThreadPool printerThread_;

@@ -1,5 +1,6 @@
 #include "setup/TallixMacAppDelegate.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <utility>
@@ -7,22 +8,8 @@
 
 #include "config/Numbers.h"
 #include "config/Preferences.h"
-#include "protocol/CashRegManager.h"
 
 namespace tallix {
-
-std::vector<std::string> ListRS232Ports() {
-    CashRegManager discovery;
-    const int count = discovery.findRS232Ports();
-    std::vector<std::string> names;
-    names.reserve(count > 0 ? count : 0);
-    for (int i = 0; i < count; ++i) {
-        if (auto name = discovery.streamAtIndex(i)) {
-            names.push_back(std::move(*name));
-        }
-    }
-    return names;
-}
 
 TallixMacAppDelegate::TallixMacAppDelegate(SetupView& view, ActionRunner* runner,
                                            DeviceFactory deviceFactory, PortLister portLister)
@@ -33,7 +20,7 @@ TallixMacAppDelegate::TallixMacAppDelegate(SetupView& view, ActionRunner* runner
 
 void TallixMacAppDelegate::listPorts() {
     if (portLister_) {
-        view_.cbDevPath().addItems(portLister_());
+        view_.cbDevPath().addItemsWithValues(portLister_());
     }
 }
 
@@ -92,6 +79,12 @@ void TallixMacAppDelegate::selectedSN() {
     }
 }
 
+void TallixMacAppDelegate::selectedPath() {
+    if (const std::optional<std::string> value = view_.cbDevPath().pickedValue()) {
+        view_.cbDevPath().setText(*value);
+    }
+}
+
 void TallixMacAppDelegate::pressedRefreshPath() {
     view_.cbDevPath().setText("");
     view_.cbDevPath().removeAllItems();
@@ -106,16 +99,23 @@ void TallixMacAppDelegate::portsChanged() {
     path.setText(typed);
 }
 
-void TallixMacAppDelegate::runPrinterAction(const std::string& busyText, ActionRunner::Work work,
-                                            ActionRunner::Done done) {
+std::optional<ActionRunner::Done> TallixMacAppDelegate::beginPrinterAction(
+    ActionRunner::Done done) {
     if (printerActionRunning_) {
-        return;
+        return std::nullopt;
     }
     printerActionRunning_ = true;
-    runner_.run(busyText, std::move(work), [this, done = std::move(done)](const PrinterOutcome& o) {
-        done(o);
+    return [this, done = std::move(done)](const PrinterOutcome& outcome) {
+        done(outcome);
         printerActionRunning_ = false;
-    });
+    };
+}
+
+void TallixMacAppDelegate::runPrinterAction(const std::string& busyText, ActionRunner::Work work,
+                                            ActionRunner::Done done) {
+    if (std::optional<ActionRunner::Done> finish = beginPrinterAction(std::move(done))) {
+        runner_.run(busyText, std::move(work), std::move(*finish));
+    }
 }
 
 void TallixMacAppDelegate::pressedRefreshSN() {
@@ -180,6 +180,64 @@ void TallixMacAppDelegate::pressedTest() {
 
 void TallixMacAppDelegate::displayError(const std::string& message) {
     view_.showAlert(AlertStyle::Critical, message);
+}
+
+void TallixMacAppDelegate::showPrinter(const DetectedPrinter& printer) {
+    view_.cbDevPath().setText(printer.port);
+    view_.cbDevSpeed().setText(std::to_string(printer.speed));
+    view_.textLogID().setIntValue(printer.logicalID);
+    view_.stepLogID().setIntValue(printer.logicalID);
+    view_.cbDevSN().setText(printer.serialNumber);
+}
+
+void TallixMacAppDelegate::pressedFindPrinter() {
+    FindPrinterRequest request;
+    if (portLister_) {
+        for (const ComboItem& port : portLister_()) {
+            request.ports.push_back(port.value);
+        }
+    }
+    const std::string typed = view_.cbDevPath().text();
+    if (!typed.empty() &&
+        std::find(request.ports.begin(), request.ports.end(), typed) == request.ports.end()) {
+        request.ports.push_back(typed);
+    }
+    request.firstIDs.push_back(view_.textLogID().intValue());
+    const Preferences preferences;
+    if (const PreferencesDocument document = preferences.read()) {
+        if (const std::optional<DeviceEntry> entry = DefaultEntry(*document)) {
+            request.firstIDs.push_back(ParseLeadingInt(entry->logicalID));
+        }
+    }
+
+    std::optional<ActionRunner::Done> finish =
+        beginPrinterAction([this](const PrinterOutcome& outcome) {
+            if (outcome.alert) {
+                view_.showAlert(outcome.alert->style, outcome.alert->message);
+                return;
+            }
+            std::optional<std::size_t> chosen;
+            if (outcome.printers.size() == 1) {
+                chosen = 0;
+            } else if (outcome.printers.size() > 1) {
+                std::vector<std::string> descriptions;
+                for (const DetectedPrinter& p : outcome.printers) {
+                    descriptions.push_back(p.port + " \u2014 " + std::to_string(p.speed) +
+                                           " baud, logical ID " + std::to_string(p.logicalID) +
+                                           ", serial number " + p.serialNumber);
+                }
+                chosen = view_.choosePrinter(descriptions);
+            }
+            if (chosen && *chosen < outcome.printers.size()) {
+                showPrinter(outcome.printers[*chosen]);
+            }
+        });
+    if (finish) {
+        runner_.runCancellable(
+            "Looking for the printer on every port…",
+            [request](const DetectionControl& control) { return FindPrinters(request, control); },
+            std::move(*finish));
+    }
 }
 
 }  // namespace tallix

@@ -5,10 +5,12 @@
 // actions. Printer actions open the printer, work and close it within the one action.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "setup/ActionRunner.h"
+#include "setup/PortChoices.h"
 #include "setup/PrinterActions.h"
 #include "setup/SetupView.h"
 
@@ -16,11 +18,8 @@ namespace tallix {
 
 struct DeviceEntry;
 
-// The names of the serial ports, in the order port discovery lists them.
-using PortLister = std::function<std::vector<std::string>()>;
-
-// findRS232Ports and streamAtIndex on a fresh, bare CashRegManager. No port is opened.
-std::vector<std::string> ListRS232Ports();
+// The serial ports, in the order port discovery lists them, as the port box offers them.
+using PortLister = std::function<std::vector<ComboItem>()>;
 
 class TallixMacAppDelegate {
   public:
@@ -28,7 +27,7 @@ class TallixMacAppDelegate {
     // place on the calling thread.
     explicit TallixMacAppDelegate(SetupView& view, ActionRunner* runner = nullptr,
                                   DeviceFactory deviceFactory = DefaultDeviceFactory(),
-                                  PortLister portLister = ListRS232Ports);
+                                  PortLister portLister = ListPortChoices);
 
     // Window start: prepares and reads the preferences file (writing the start-up document
     // when it cannot be read), lists the ports, shows the default entry and the stored
@@ -37,7 +36,8 @@ class TallixMacAppDelegate {
 
     void selectedDevice() {}
     void selectedCountry() {}
-    void selectedPath() {}
+    // A port picked from the list: its by-id link (else its name) becomes the port text.
+    void selectedPath();
     void selectedSpeed() {}
     // Shows the entry whose serial number is the text of cbDevSN, if one has it.
     void selectedSN();
@@ -52,6 +52,11 @@ class TallixMacAppDelegate {
     void pressedSetDefault();
     // Prints the non-fiscal day report at 38400 baud with the stepper's logical ID.
     void pressedTest();
+    // Looks for a printer on every listed port (and on the port text when it names another)
+    // at every speed, with the shown logical ID, the default entry's, 1 and 0. A printer
+    // found fills port, speed, logical ID and serial number; with several the user chooses.
+    // Nothing is stored.
+    void pressedFindPrinter();
     // A critical alert with the text and one "OK" button.
     void displayError(const std::string& message);
 
@@ -68,6 +73,10 @@ class TallixMacAppDelegate {
     void showEntry(const DeviceEntry& entry);
     void runPrinterAction(const std::string& busyText, ActionRunner::Work work,
                           ActionRunner::Done done);
+    // Marks a printer action as running and returns the done that clears the mark; nothing
+    // when one runs already.
+    std::optional<ActionRunner::Done> beginPrinterAction(ActionRunner::Done done);
+    void showPrinter(const DetectedPrinter& printer);
 
     SetupView& view_;
     ImmediateRunner immediate_;

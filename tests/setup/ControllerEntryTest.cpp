@@ -27,7 +27,7 @@ const char* const kOneEntry = R"(<Data Version="1.0">
 class ControllerEntry : public ::testing::Test {
   protected:
     ControllerEntry()
-        : controller(view, nullptr, script.factory(), [] { return std::vector<std::string>{}; }) {}
+        : controller(view, nullptr, script.factory(), [] { return std::vector<ComboItem>{}; }) {}
 
     void fill(const std::string& serial) {
         view.type.value = "VX-37";
@@ -144,7 +144,7 @@ TEST_F(ControllerEntry, SetDefaultStoresTheEntryAndRecordsItsKey) {
     // The next start shows the new default entry.
     FakeView next;
     TallixMacAppDelegate restarted(next, nullptr, script.factory(),
-                                   [] { return std::vector<std::string>{}; });
+                                   [] { return std::vector<ComboItem>{}; });
     restarted.applicationDidFinishLaunching();
     EXPECT_EQ(next.serial.value, "SN-NEW");
     EXPECT_EQ(next.speed.value, "57600");

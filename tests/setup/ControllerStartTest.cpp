@@ -41,7 +41,7 @@ class ControllerStart : public ::testing::Test {
 
     TallixMacAppDelegate controller(std::vector<std::string> ports = {"ttyS0", "ttyUSB0"}) {
         return TallixMacAppDelegate(view, nullptr, script.factory(),
-                                    [ports = std::move(ports)] { return ports; });
+                                    [ports = std::move(ports)] { return Named(ports); });
     }
 
     TempHome home;
@@ -190,7 +190,7 @@ TEST_F(ControllerStart, RefreshPortsClearsTheTextAndListsOnlyTheDiscoveredPorts)
 
 TEST_F(ControllerStart, HotPlugRelistsThePortsAndKeepsTheTypedText) {
     std::vector<std::string> ports{"ttyS0"};
-    TallixMacAppDelegate c(view, nullptr, script.factory(), [&ports] { return ports; });
+    TallixMacAppDelegate c(view, nullptr, script.factory(), [&ports] { return Named(ports); });
     c.applicationDidFinishLaunching();
     view.path.value = "ttyUS";
 

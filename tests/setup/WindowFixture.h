@@ -35,8 +35,14 @@ class WindowFixture : public ::testing::Test {
     // Hot-plug notices are off unless watchPorts says otherwise.
     SetupWindow& open(SetupWindow::Options options = {}, bool watchPorts = false) {
         options.watchPorts = watchPorts;
-        if (!ports.empty() || !options.portLister) {
-            options.portLister = [this] { return ports; };
+        if (!ports.empty() || !portItems.empty() || !options.portLister) {
+            options.portLister = [this] {
+                std::vector<ComboItem> items = portItems;
+                for (const std::string& name : ports) {
+                    items.push_back({name, name});
+                }
+                return items;
+            };
         }
         window = std::make_unique<SetupWindow>(std::move(options));
         window->setAlertHook([this](AlertStyle style, const std::string& message) {
@@ -66,7 +72,8 @@ class WindowFixture : public ::testing::Test {
     }
 
     TempHome home;
-    std::vector<std::string> ports;
+    std::vector<std::string> ports;    // listed by name
+    std::vector<ComboItem> portItems;  // listed with a description, ahead of ports
     std::vector<ShownAlert> alerts;
     std::unique_ptr<SetupWindow> window;
 };

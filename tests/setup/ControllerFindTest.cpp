@@ -1,0 +1,143 @@
+// Finding the printer from the window: the port list's descriptions, picking a port, and
+// Find Printer against virtual printers.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "protocol/CashRegManager.h"
+#include "setup/PortChoices.h"
+#include "setup/TallixMacAppDelegate.h"
+#include "tests/setup/FakeView.h"
+#include "tests/setup/RecordingDevice.h"
+#include "tests/support/TempHome.h"
+#include "tests/support/SimProcess.h"
+
+namespace tallix::test {
+namespace {
+
+const char* const kByIdLink = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
+
+TEST(PortChoice, DescribesTheAdapterAndStandsForItsByIdLink) {
+    EXPECT_EQ(
+        PortChoice({"ttyUSB0", "/dev/ttyUSB0", kByIdLink, "FTDI", "FT232R", "A1B2C3", "ftdi_sio"}),
+        (ComboItem{"ttyUSB0 \u2014 FTDI FT232R (A1B2C3)", kByIdLink}));
+    EXPECT_EQ(PortChoice({"ttyACM0", "/dev/ttyACM0", "", "", "", "0042", "cdc_acm"}),
+              (ComboItem{"ttyACM0 \u2014 (0042)", "ttyACM0"}));
+    EXPECT_EQ(PortChoice({"ttyS0", "/dev/ttyS0", "", "", "", "", ""}),
+              (ComboItem{"ttyS0", "ttyS0"}));
+}
+
+class FindPrinter : public ::testing::Test {
+  protected:
+    FindPrinter() {
+        view.type.value = "VX-37";
+        view.path.value = "";
+        view.speed.value = "9600";
+        view.logicalID.value = "1";
+        view.stepper.value = 1;
+        view.serial.value = "";
+    }
+
+    TallixMacAppDelegate controller(std::vector<std::string> ports) {
+        return TallixMacAppDelegate(view, nullptr, script.factory(),
+                                    [ports = std::move(ports)] { return Named(ports); });
+    }
+
+    TempHome home;
+    FakeView view;
+    DeviceScript script;
+};
+
+TEST_F(FindPrinter, PickingAPortPutsWhatItStandsForIntoTheText) {
+    TallixMacAppDelegate c(view, nullptr, script.factory(), [] {
+        return std::vector<ComboItem>{{"ttyUSB0 \u2014 FTDI FT232R (A1B2C3)", kByIdLink},
+                                      {"ttyS0", "ttyS0"}};
+    });
+    c.applicationDidFinishLaunching();
+    EXPECT_EQ(view.path.items,
+              (std::vector<std::string>{"ttyUSB0 \u2014 FTDI FT232R (A1B2C3)", "ttyS0"}));
+
+    view.path.pick(0);
+    c.selectedPath();
+    EXPECT_EQ(view.path.value, kByIdLink);
+    view.path.pick(1);
+    c.selectedPath();
+    EXPECT_EQ(view.path.value, "ttyS0");
+}
+
+TEST_F(FindPrinter, FillsTheControlsFromThePrinterFoundAndStoresNothing) {
+    ASSERT_TRUE(home.writePreferences(
+        R"(<Data><DefaultKey>shop</DefaultKey><Devices>)"
+        R"(<Device Key="shop" SerialNumber="OLD" Path="ttyS9" Speed="9600" LogicalID="7"/>)"
+        R"(</Devices></Data>)"));
+    const std::string before = home.readPreferences();
+    SimProcess printer({"--serial", "SN-FOUND-7", "--logical-id", "7", "--baud", "38400"});
+    SimProcess dead({"--mute"});
+    ASSERT_TRUE(printer.ready() && dead.ready());
+
+    auto c = controller({dead.path(), printer.path()});
+    c.pressedFindPrinter();
+
+    EXPECT_TRUE(view.alerts.empty());
+    EXPECT_TRUE(view.choicesOffered.empty());
+    EXPECT_EQ(view.path.value, printer.path());
+    EXPECT_EQ(view.speed.value, "38400");
+    EXPECT_EQ(view.logicalID.value, "7");  // the default entry's ID is tried
+    EXPECT_EQ(view.stepper.value, 7);
+    EXPECT_EQ(view.serial.value, "SN-FOUND-7");
+    EXPECT_EQ(home.readPreferences(), before);
+    EXPECT_TRUE(printer.executedCommands().empty());
+    EXPECT_TRUE(script.calls().empty()) << "no device object is made";
+}
+
+TEST_F(FindPrinter, TheUserChoosesAmongSeveralAndATypedPathIsSearchedToo) {
+    SimProcess first({"--serial", "SN-FIRST"});
+    SimProcess second({"--serial", "SN-SECOND", "--baud", "19200", "--logical-id", "0"});
+    ASSERT_TRUE(first.ready() && second.ready());
+    view.path.value = second.path();  // typed, not listed
+    auto c = controller({first.path()});
+
+    view.choice = 1;
+    c.pressedFindPrinter();
+    ASSERT_EQ(view.choicesOffered.size(), 1U);
+    EXPECT_EQ(view.choicesOffered[0],
+              (std::vector<std::string>{
+                  first.path() + " \u2014 9600 baud, logical ID 1, serial number SN-FIRST",
+                  second.path() + " \u2014 19200 baud, logical ID 0, serial number SN-SECOND"}));
+    EXPECT_EQ(view.path.value, second.path());
+    EXPECT_EQ(view.speed.value, "19200");
+    EXPECT_EQ(view.logicalID.value, "0");
+    EXPECT_EQ(view.serial.value, "SN-SECOND");
+
+    // Declining the choice changes nothing.
+    view.path.value = "typed";
+    view.choice.reset();
+    auto again = controller({first.path(), second.path()});
+    again.pressedFindPrinter();
+    EXPECT_EQ(view.choicesOffered.size(), 2U);
+    EXPECT_EQ(view.path.value, "typed");
+    EXPECT_EQ(view.serial.value, "SN-SECOND");
+    EXPECT_TRUE(view.alerts.empty());
+}
+
+TEST_F(FindPrinter, NothingFoundSaysSoAndNamesThePortsInUse) {
+    SimProcess dead({"--mute"});
+    SimProcess held;
+    ASSERT_TRUE(dead.ready() && held.ready());
+    CashRegManager otherRun;
+    ASSERT_TRUE(otherRun.Open(held.path(), 9600));
+    auto c = controller({dead.path(), held.path()});
+    c.pressedFindPrinter();
+    ASSERT_EQ(view.alerts.size(), 1U);
+    EXPECT_EQ(view.alerts[0],
+              (Alert{AlertStyle::Warning,
+                     "No printer found. In use by another program: " + held.path() + "."}));
+    EXPECT_EQ(view.path.value, "");
+    EXPECT_EQ(view.serial.value, "");
+    EXPECT_FALSE(c.printerActionRunning());
+}
+
+}  // namespace
+}  // namespace tallix::test
