@@ -11,8 +11,8 @@
 #include "setup/TallixMacAppDelegate.h"
 #include "tests/setup/FakeView.h"
 #include "tests/setup/RecordingDevice.h"
-#include "tests/support/TempHome.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TempHome.h"
 
 namespace tallix::test {
 namespace {
