@@ -29,7 +29,7 @@ std::vector<std::string> First(std::size_t count) {
 bool AnotherProgramPrints(const std::string& port) {
     static const uint8_t kNoMap[256] = {};
     CashRegManager link;
-    if (!link.Open(port, 115200)) {
+    if (!link.Open(port, test::kSimSpeed)) {
         return false;
     }
     link.InitializeCR(1, kNoMap, 0);
