@@ -59,7 +59,6 @@ TEST(ListPorts, ShowsTheByIdLinkAndUsbFieldsOfARecordedAdapter) {
         "ttyUSB0\t/dev/ttyUSB0\t/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3D4-if00-port0"
         "\tFTDI\tFT232R USB UART\tA1B2C3D4\tftdi_sio\n");
 }
-#endif
 
 TEST(ListPorts, OnlyAsTheOnlyArgument) {
     TempDir home;
