@@ -175,7 +175,6 @@ void SetupWindow::buildLayout() {
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(cbDevPath_, 1);
     pathRow->addWidget(btRefreshPath_);
-    pathRow->addWidget(btFindPrinter_);
     printerForm->addRow(pathLabel, pathRow);
 
     auto* speedLabel = new QLabel(tr("&Speed (baud):"), printerBox);
@@ -189,6 +188,8 @@ void SetupWindow::buildLayout() {
     logicalIDRow->addWidget(textLogID_);
     logicalIDRow->addWidget(stepLogID_);
     logicalIDRow->addStretch(1);
+    // Finds port, speed and logical ID at once: beside the last of them, under Refresh Ports.
+    logicalIDRow->addWidget(btFindPrinter_);
     printerForm->addRow(logicalIDLabel, logicalIDRow);
 
     auto* entryBox = new QGroupBox(tr("Device entry"), controls_);
@@ -206,11 +207,13 @@ void SetupWindow::buildLayout() {
     keyLabel->setBuddy(keyField_);
     entryForm->addRow(keyLabel, keyField_);
 
-    // Both side buttons as wide as the wider one, so the two boxes line up.
+    // The side buttons as wide as the widest, so the two boxes line up.
     const int sideWidth =
-        std::max(btRefreshPath_->sizeHint().width(), btRefreshSN_->sizeHint().width());
+        std::max({btRefreshPath_->sizeHint().width(), btRefreshSN_->sizeHint().width(),
+                  btFindPrinter_->sizeHint().width()});
     btRefreshPath_->setMinimumWidth(sideWidth);
     btRefreshSN_->setMinimumWidth(sideWidth);
+    btFindPrinter_->setMinimumWidth(sideWidth);
     // Labels of both groups in one column width.
     const int labelWidth = std::max({typeLabel->sizeHint().width(), speedLabel->sizeHint().width(),
                                      serialLabel->sizeHint().width()});
@@ -247,10 +250,10 @@ void SetupWindow::buildLayout() {
     setTabOrder(cbDevType_, cbDevCountry_);
     setTabOrder(cbDevCountry_, cbDevPath_);
     setTabOrder(cbDevPath_, btRefreshPath_);
-    setTabOrder(btRefreshPath_, btFindPrinter_);
-    setTabOrder(btFindPrinter_, cbDevSpeed_);
+    setTabOrder(btRefreshPath_, cbDevSpeed_);
     setTabOrder(cbDevSpeed_, textLogID_);
-    setTabOrder(textLogID_, cbDevSN_);
+    setTabOrder(textLogID_, btFindPrinter_);
+    setTabOrder(btFindPrinter_, cbDevSN_);
     setTabOrder(cbDevSN_, btRefreshSN_);
     setTabOrder(btRefreshSN_, keyField_);
     setTabOrder(keyField_, btTest_);
