@@ -37,6 +37,11 @@ struct FaultSettings {
     bool freezeSequence = false;        // execute, but never move the sequence
     int64_t hangupAfter = -1;           // hang up once this many commands came
     int delayMs = 0;                    // every reply (ACK and answer) goes out this much later
+    // Besides delayMs, every reply waits a random time in [jitterMinMs, jitterMaxMs], drawn
+    // from a generator seeded with jitterSeed, so a run can be repeated exactly.
+    int jitterMinMs = 0;
+    int jitterMaxMs = 0;
+    uint64_t jitterSeed = 1;
 };
 
 }  // namespace tallix

@@ -55,6 +55,9 @@ std::string SimUsage() {
            "                          a host whose line is set to N and pace output at N bit/s,\n"
            "                          10 bits a byte (only when given); with --port, its speed\n"
            "  --delay-ms M            send every reply M milliseconds late\n"
+           "  --jitter-ms MIN,MAX     and each reply a random MIN..MAX milliseconds later still,\n"
+           "                          in order (a reply never overtakes an earlier one)\n"
+           "  --seed N                seed of the jitter's random draws (default 1)\n"
            "faults (N: the next N; every K: each K-th, counted from the start):\n"
            "  --drop-ack N            execute the next N frames without ACK\n"
            "  --drop-ack-every K\n"
@@ -128,6 +131,30 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args,
         {"--sequence", count(sequence, INT32_MIN, INT32_MAX)},
         {"--baud", count(baud, 1, 4000000)},
         {"--delay-ms", count(delay, 0, 600000)},
+        {"--jitter-ms",
+         [&options](const std::string& v) {
+             const std::size_t comma = v.find(',');
+             if (comma == std::string::npos) {
+                 return false;
+             }
+             const auto low = ParseNumber(v.substr(0, comma));
+             const auto high = ParseNumber(v.substr(comma + 1));
+             if (!low || !high || *low < 0 || *high < *low || *high > 600000) {
+                 return false;
+             }
+             options.faults.jitterMinMs = static_cast<int>(*low);
+             options.faults.jitterMaxMs = static_cast<int>(*high);
+             return true;
+         }},
+        {"--seed",
+         [&options](const std::string& v) {
+             const auto n = ParseNumber(v);
+             if (!n || *n < 0) {
+                 return false;
+             }
+             options.faults.jitterSeed = static_cast<uint64_t>(*n);
+             return true;
+         }},
         {"--drop-ack", count(options.faults.dropAck.next, 0, INT32_MAX)},
         {"--drop-ack-every", count(options.faults.dropAck.every, 1, INT32_MAX)},
         {"--drop-frames", count(options.faults.dropFrame.next, 0, INT32_MAX)},

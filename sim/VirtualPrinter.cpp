@@ -27,7 +27,8 @@ VirtualPrinter::VirtualPrinter(PrinterSettings settings, FaultSettings faults, L
       journal_(std::move(journalSink)),
       clock_(clock),
       fiscal_(settings_.serial, std::move(paper), clock),
-      sequence_(settings_.sequence) {
+      sequence_(settings_.sequence),
+      jitter_(faults.jitterSeed) {
     journal(JournalLine(time(), "start")
                 .add("serial", settings_.serial)
                 .add("logical_id", static_cast<int64_t>(settings_.logicalId))
@@ -43,6 +44,16 @@ void VirtualPrinter::journal(const std::string& line) {
     if (journal_) {
         journal_(line);
     }
+}
+
+int VirtualPrinter::replyDelayMs() {
+    if (faults_.jitterMaxMs <= faults_.jitterMinMs) {
+        return faults_.delayMs + faults_.jitterMinMs;
+    }
+    // The generator's output is fixed by the standard; the reduction keeps the draw the same
+    // with every library (a distribution object would not).
+    const auto span = static_cast<uint64_t>(faults_.jitterMaxMs - faults_.jitterMinMs) + 1;
+    return faults_.delayMs + faults_.jitterMinMs + static_cast<int>(jitter_() % span);
 }
 
 std::string VirtualPrinter::WakeUpId(int logicalId) {
@@ -167,7 +178,7 @@ void VirtualPrinter::wakeUp(const LinkEvent& event, std::vector<Reply>& replies)
                 .add("seq_before", sequence_)
                 .add("seq_after", sequence_)
                 .str());
-    replies.push_back(Reply{std::move(answer), faults_.delayMs});
+    replies.push_back(Reply{std::move(answer), replyDelayMs()});
 }
 
 void VirtualPrinter::frame(const LinkEvent& event, std::vector<Reply>& replies) {
@@ -197,7 +208,7 @@ void VirtualPrinter::frame(const LinkEvent& event, std::vector<Reply>& replies) 
     ++commands_;
     const bool ack = !faults_.dropAck.strike();
     if (ack) {
-        replies.push_back(Reply{{kACK}, faults_.delayMs});
+        replies.push_back(Reply{{kACK}, replyDelayMs()});
     }
     const CommandResult result = fiscal_.execute(event.text);
     if (result.executed && !faults_.freezeSequence) {

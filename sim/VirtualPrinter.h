@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,8 @@ class VirtualPrinter {
     void frame(const LinkEvent& event, std::vector<Reply>& replies);
     void journal(const std::string& line);
     double time() const;
+    // How late the next reply goes out: the fixed delay plus its share of jitter.
+    int replyDelayMs();
 
     PrinterSettings settings_;
     FaultSettings faults_;
@@ -76,6 +79,7 @@ class VirtualPrinter {
     int64_t commands_ = 0;
     int64_t answered_ = 0;
     bool hungUp_ = false;
+    std::mt19937_64 jitter_;
 };
 
 }  // namespace tallix

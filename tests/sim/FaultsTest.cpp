@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+#include <vector>
+
 #include "protocol/Checksum.h"
 #include "tests/sim/PrinterHarness.h"
 
@@ -151,6 +155,32 @@ TEST(SimFaults, DelayAppliesToEveryReply) {
     h.lastDelayMs = -1;
     h.command(kSale);
     EXPECT_EQ(h.lastDelayMs, 250);
+}
+
+// Every reply draws its own delay within the bounds, on top of the fixed one; the same seed
+// gives the same delays, another seed others.
+TEST(SimFaults, JitterDrawsRepeatableDelaysWithinItsBounds) {
+    auto delays = [](uint64_t seed) {
+        FaultSettings faults;
+        faults.delayMs = 100;
+        faults.jitterMaxMs = 600;
+        faults.jitterSeed = seed;
+        PrinterHarness h({}, faults);
+        std::vector<int> drawn;
+        for (int i = 0; i < 20; ++i) {
+            h.wake();
+            drawn.push_back(h.lastDelayMs);
+            h.command(kSale);
+            drawn.push_back(h.lastDelayMs);
+        }
+        return drawn;
+    };
+    const std::vector<int> first = delays(7);
+    EXPECT_EQ(first, delays(7));
+    EXPECT_NE(first, delays(8));
+    EXPECT_GE(*std::min_element(first.begin(), first.end()), 100);
+    EXPECT_LE(*std::max_element(first.begin(), first.end()), 700);
+    EXPECT_GT(std::set<int>(first.begin(), first.end()).size(), 10U);
 }
 
 TEST(SimFaults, RefusedCommandKeepsTheSequence) {

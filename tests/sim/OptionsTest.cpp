@@ -81,6 +81,19 @@ TEST(SimOptions, EveryOptionReachesItsField) {
     EXPECT_EQ(o->faults.hangupAfter, 3);
 }
 
+TEST(SimOptions, JitterBoundsAndSeed) {
+    const auto o = Parse({"--jitter-ms=0,600", "--seed", "42"});
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->faults.jitterMinMs, 0);
+    EXPECT_EQ(o->faults.jitterMaxMs, 600);
+    EXPECT_EQ(o->faults.jitterSeed, 42U);
+    const auto fixed = Parse({"--jitter-ms", "250,250"});
+    ASSERT_TRUE(fixed);
+    EXPECT_EQ(fixed->faults.jitterMinMs, 250);
+    EXPECT_EQ(fixed->faults.jitterMaxMs, 250);
+    EXPECT_EQ(Parse({})->faults.jitterMaxMs, 0);
+}
+
 TEST(SimOptions, BadValuesAreRefused) {
     std::string error;
     EXPECT_FALSE(ParseSimOptions({"--logical-id", "100"}, error));
@@ -94,6 +107,12 @@ TEST(SimOptions, BadValuesAreRefused) {
     EXPECT_FALSE(Parse({"--link"}));
     EXPECT_FALSE(Parse({"--bogus"}));
     EXPECT_FALSE(Parse({"--mute=1"}));
+    EXPECT_FALSE(Parse({"--jitter-ms", "100"}));      // needs both bounds
+    EXPECT_FALSE(Parse({"--jitter-ms", "300,100"}));  // upper below lower
+    EXPECT_FALSE(Parse({"--jitter-ms", "-1,100"}));
+    EXPECT_FALSE(Parse({"--jitter-ms", "0,600001"}));
+    EXPECT_FALSE(Parse({"--jitter-ms", "0,"}));
+    EXPECT_FALSE(Parse({"--seed", "-3"}));
     // A sequence beyond 32 bits saturates.
     EXPECT_EQ(Parse({"--sequence", "99999999999"})->printer.sequence, INT32_MAX);
 }
