@@ -130,6 +130,22 @@ void SerialManager::clear() {
     }
 }
 
+int SerialManager::readBuffered(uint8_t* dst, int maxLength) {
+    if (dst == nullptr || maxLength <= 0) {
+        return 0;
+    }
+    const std::lock_guard<std::mutex> lock(termioLock);
+    const int count = std::min(readLen, maxLength);
+    const bool wasFull = readLen >= kReadBufferSize;
+    std::memcpy(dst, readBuffer, static_cast<size_t>(count));
+    std::memmove(readBuffer, readBuffer + count, static_cast<size_t>(readLen - count));
+    readLen -= count;
+    if (wasFull && count > 0) {
+        Signal(wakeFd_.get());
+    }
+    return count;
+}
+
 namespace {
 
 void SetModemBit(int fd, int bit, bool on) {

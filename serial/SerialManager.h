@@ -70,6 +70,9 @@ class SerialManager {
     bool setSpeed(int64_t speed);
     // Empties the receive buffer; bytes still in the driver stay there.
     void clear();
+    // Takes what the receive buffer holds now, up to maxLength bytes, without waiting: the same
+    // bytes clear() would drop, for a caller that must see them. Returns the count.
+    int readBuffered(uint8_t* dst, int maxLength);
     void setRTS(bool on);
     void setDTR(bool on);
     // The modem-control bits; 0 when no line is open.

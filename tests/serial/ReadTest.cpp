@@ -50,6 +50,19 @@ TEST_F(ReadTest, TimeOuts) {
     EXPECT_EQ(dst[0], 'c');
 }
 
+TEST_F(ReadTest, ReadBufferedTakesWhatIsThereWithoutWaiting) {
+    uint8_t dst[8] = {};
+    EXPECT_EQ(port.readBuffered(dst, 8), 0) << "an empty buffer gives nothing at once";
+    ASSERT_TRUE(pty.send("xyz"));
+    EXPECT_EQ(port.readByte(5), 'x');
+    // "y" and "z" came with "x"; they are taken, in order, and the buffer is empty after.
+    EXPECT_EQ(port.readBuffered(dst, 1), 1);
+    EXPECT_EQ(dst[0], 'y');
+    EXPECT_EQ(port.readBuffered(dst, 8), 1);
+    EXPECT_EQ(dst[0], 'z');
+    EXPECT_EQ(port.readByte(0.05), -1);
+}
+
 TEST_F(ReadTest, StopCharacterEndsTheReadAndLeavesTheRest) {
     ASSERT_TRUE(pty.send("ab\ncd"));
     uint8_t dst[16] = {};
