@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "fuzz/FuzzCheck.h"
+#include "protocol/AnswerScanner.h"
 #include "protocol/Frame.h"
 #include "protocol/TextConversion.h"
 #include "protocol/WakeUpAnswerParse.h"
@@ -62,6 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The sequence conversion reads a terminated text of any content.
         field[20] = 0;
         (void)SequenceFromText(reinterpret_cast<const char*>(field));
+    }
+
+    // The same bytes as a stream on the line, with a request written at every DC1: the answer
+    // scanner never counts more answers than requests, and reports each on the byte that
+    // ended it.
+    AnswerScanner scanner;
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == kDC1) {
+            scanner.requestWritten();
+        }
+        const int64_t before = scanner.answers();
+        scanner.feed(data[i]);
+        Require(scanner.answers() <= scanner.requests());
+        Require(scanner.completedAnswer() == (scanner.answers() > before ? scanner.answers() : 0));
     }
     return 0;
 }

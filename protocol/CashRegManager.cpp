@@ -20,6 +20,9 @@ CashRegManager::~CashRegManager() {
 bool CashRegManager::Open(const std::string& port, int boudRate) {
     // A link object is opened once; a second Open must not leave the first line open.
     Close();
+    // A new line: no request on it is waiting for its answer.
+    scanner_ = AnswerScanner();
+    frameMark_ = 0;
     serCom = std::make_unique<SerialManager>();
     // Requests on a closed port change nothing: the lines keep the state opening gives them.
     serCom->setDTR(true);
@@ -83,12 +86,34 @@ void CashRegManager::SendFF() {
     SendFF(kFillRun);
 }
 
-void CashRegManager::ClearReadBuf() {
+bool CashRegManager::ClearReadBuf() {
+    lineChatters_ = false;
     if (!serCom) {
-        return;
+        return true;
     }
-    while (serCom->readByte(kDrainTimeout) != -1) {
+    const auto limit = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(kDrainLimit));
+    for (int bytes = 0; ReadByte(kDrainTimeout) != -1; ++bytes) {
+        if (bytes >= kDrainLimitBytes || std::chrono::steady_clock::now() >= limit) {
+            lineChatters_ = true;
+            return false;
+        }
     }
+    return true;
+}
+
+int CashRegManager::ReadByte(double timeout) {
+    const int byte = serCom->readByte(timeout);
+    if (byte >= 0) {
+        scanner_.feed(static_cast<uint8_t>(byte));
+    }
+    return byte;
+}
+
+void CashRegManager::TakeBuffered() {
+    uint8_t bytes[SerialManager::kReadBufferSize];
+    scanner_.feed(bytes, serCom->readBuffered(bytes, SerialManager::kReadBufferSize));
 }
 
 bool CashRegManager::Reset() {

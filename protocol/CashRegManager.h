@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "protocol/AnswerScanner.h"
 #include "protocol/Checksum.h"
 #include "protocol/Frame.h"
 #include "serial/SerialManager.h"
@@ -32,14 +33,18 @@ class CashRegManager : public SerialManager {
     // count fill bytes (1 to 1024) in one write; SendFF() sends five.
     void SendFF(int count);
     void SendFF();
-    // Reads and discards until the line has been silent for 0.01 s.
-    void ClearReadBuf();
+    // Reads and discards until the line has been silent for 0.01 s. False when the line did
+    // not fall silent within kDrainLimit or kDrainLimitBytes: it counts as dead.
+    bool ClearReadBuf();
     // Five fill bytes, DC3 DC3 DC3, 0.02 s pause, five fill bytes. False when nothing
     // could be written.
     bool Reset();
-    // One wake-up exchange (up to three requests on checksum mismatches).
+    // One wake-up exchange (up to three requests on checksum mismatches). True on a valid
+    // answer, however old.
     bool WakeUPExchange(WakeUpAnswer& answer);
-    // Reset, then up to 201 wake-up exchanges.
+    // Reset, then up to 201 wake-up exchanges, until one brings an answer given after the last
+    // command frame written on this link (or after the link was opened). False at once when
+    // the line is gone or never falls silent.
     bool WakeUP(WakeUpAnswer& answer);
     // The confirmed command exchange. True when the command counts as executed.
     bool WritePacket(const uint8_t* text, int length, bool checkSequence);
@@ -68,6 +73,17 @@ class CashRegManager : public SerialManager {
     std::optional<int32_t> lastSequence() const { return lastSequence_; }
 
   private:
+    // What makes a wake-up answer count: given to a request written after `mark` requests,
+    // or, with `movedFrom`, carrying a counter other than that one.
+    struct Trust {
+        int64_t mark = 0;
+        std::optional<int32_t> movedFrom;
+    };
+    bool WakeUP(WakeUpAnswer& answer, const Trust& trust);
+    // Every read of the link goes through these two, so that the scanner sees every byte.
+    int ReadByte(double timeout);
+    void TakeBuffered();
+
     int32_t logical_ID = 0;
     std::unique_ptr<SerialManager> serCom;
     uint8_t RequireNop = 1;
@@ -75,6 +91,10 @@ class CashRegManager : public SerialManager {
     uint64_t string_codepage_ = 0;
     std::function<void(int32_t)> beforeFrame_;
     std::optional<int32_t> lastSequence_;
+    AnswerScanner scanner_;
+    int64_t frameMark_ = 0;      // requests written before the last command frame
+    int64_t lastAnswer_ = 0;     // ordinal of the answer WakeUPExchange took last (0: none)
+    bool lineChatters_ = false;  // the last drain met a line that never fell silent
 };
 
 }  // namespace tallix

@@ -11,6 +11,15 @@ constexpr int kMaxFillRun = 1024;       // largest run SendFF(count) writes
 constexpr double kDrainTimeout = 0.01;  // ClearReadBuf: silence that ends the drain
 constexpr double kResetPause = 0.02;    // Reset: pause after DC3 DC3 DC3
 constexpr int kResetDC3Count = 3;
+// ClearReadBuf on a line that never falls silent (noise, a wrong speed, a device streaming
+// bytes): the drain gives up after this long or this many bytes, and the line counts as dead.
+// The longest run of bytes a working printer sends without a 0.01 s pause is a backlog of late
+// answers and ACKs bunched up, a dozen answers of about 20 bytes: 0.25 s at 9600 bit/s, 1 s at
+// 2400. The time limit is twice that slowest case, the byte limit (0.36 s at 115200 bit/s)
+// more than ten times the backlog; either ends a hopeless run far below the 42 s of a dead
+// printer.
+constexpr double kDrainLimit = 2.0;
+constexpr int kDrainLimitBytes = 4096;
 
 // The wake-up exchange.
 constexpr double kAnswerByteTimeout = 0.02;  // every read of the answer frame

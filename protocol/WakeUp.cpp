@@ -35,23 +35,29 @@ std::array<uint8_t, 4> WakeUpRequest(int32_t logicalID) {
 }  // namespace
 
 bool CashRegManager::WakeUPExchange(WakeUpAnswer& answer) {
+    lastAnswer_ = 0;
     if (!serCom) {
         return false;
     }
-    ClearReadBuf();
+    if (!ClearReadBuf()) {
+        return false;
+    }
     SendFF();
     SendFF();
 
     const std::array<uint8_t, 4> request = WakeUpRequest(logical_ID);
     for (int attempt = 0; attempt < kWakeUpRequests; ++attempt) {
-        serCom->clear();
+        // What is already here cannot be the answer to the request below; the scanner still
+        // has to see it, since it may be the answer to an earlier one.
+        TakeBuffered();
         SendFF(1);
         serCom->write(request.data(), static_cast<int>(request.size()));
+        scanner_.requestWritten();
 
         // Whatever comes before the LF is skipped, up to a limit; read time-outs count too.
         bool lineFeed = false;
         for (int i = 0; i < kLineFeedReads && !lineFeed; ++i) {
-            lineFeed = serCom->readByte(kAnswerByteTimeout) == kLF;
+            lineFeed = ReadByte(kAnswerByteTimeout) == kLF;
         }
         if (!lineFeed) {
             return false;
@@ -62,7 +68,7 @@ bool CashRegManager::WakeUPExchange(WakeUpAnswer& answer) {
         int length = 0;
         bool carriageReturn = false;
         while (length < kAnswerTextReads && !carriageReturn) {
-            const int byte = serCom->readByte(kAnswerByteTimeout);
+            const int byte = ReadByte(kAnswerByteTimeout);
             text[length++] = byte < 0 ? kFill : static_cast<uint8_t>(byte);
             carriageReturn = byte == kCR;
         }
@@ -70,8 +76,8 @@ bool CashRegManager::WakeUPExchange(WakeUpAnswer& answer) {
             return false;
         }
 
-        const int high = serCom->readByte(kAnswerByteTimeout);
-        const int low = serCom->readByte(kAnswerByteTimeout);
+        const int high = ReadByte(kAnswerByteTimeout);
+        const int low = ReadByte(kAnswerByteTimeout);
         const auto received = static_cast<uint16_t>(high * 256 + low);
         if (received != CalculateCrC(text.data(), length)) {
             continue;
@@ -80,23 +86,33 @@ bool CashRegManager::WakeUPExchange(WakeUpAnswer& answer) {
         const uint8_t ack = kACK;
         serCom->write(&ack, 1);
         SendFF(1);
+        // The scanner ended the same frame on the same byte; its ordinal dates the answer.
+        lastAnswer_ = scanner_.completedAnswer();
         return ParseWakeUpAnswer(text.data(), length, RequireNop != 0, answer);
     }
     return false;
 }
 
 bool CashRegManager::WakeUP(WakeUpAnswer& answer) {
+    return WakeUP(answer, Trust{frameMark_, std::nullopt});
+}
+
+bool CashRegManager::WakeUP(WakeUpAnswer& answer, const Trust& trust) {
     if (!Reset()) {
         return false;
     }
     for (int exchange = 0; exchange < kWakeUpExchanges; ++exchange) {
-        if (WakeUPExchange(answer)) {
+        // An answer that may have been given before the moment the caller asks about counts as
+        // no answer, unless its counter moved: only a later answer can show a moved counter.
+        if (WakeUPExchange(answer) && (AnswerScanner::GivenAfter(lastAnswer_, trust.mark) ||
+                                       (trust.movedFrom && answer.sequence != *trust.movedFrom))) {
             lastSequence_ = answer.sequence;
             return true;
         }
-        // A pulled cable or a hung-up line cannot answer later: repeating the exchange would
-        // only keep the caller waiting for the same failure.
-        if (!serCom->lineAlive()) {
+        // A pulled cable or a hung-up line cannot answer later, and a line that never falls
+        // silent carries no answer: repeating the exchange would only keep the caller (and the
+        // port's lock) waiting for the same failure.
+        if (!serCom->lineAlive() || lineChatters_) {
             return false;
         }
     }

@@ -27,6 +27,16 @@ TEST(LinkSlow, NeverAcknowledgingPrinterFailsTheSequenceCheck) {
     EXPECT_EQ(p.Entries("frame", 100).size(), 100U);
 }
 
+// The ACK is lost and the printer answers no wake-up after the frame: whether it executed the
+// frame cannot be told, so the exchange fails and the frame is not sent again.
+TEST(LinkSlow, UnknownOutcomeFailsWithoutSendingTheFrameAgain) {
+    SimLink p({"--drop-ack", "1", "--mute-after", "1"});
+    ASSERT_TRUE(p.opened);
+    EXPECT_FALSE(p.Send("X;UNKNOWN;;;;;"));
+    EXPECT_EQ(p.Entries("frame", 1).size(), 1U);
+    EXPECT_EQ(p.sim.executedCommands(), std::vector<std::string>{"X;UNKNOWN;;;;;"});
+}
+
 TEST(LinkSlow, SilentPrinterFailsWakeUpAfter201Exchanges) {
     SimLink p({"--mute"});
     ASSERT_TRUE(p.opened);
