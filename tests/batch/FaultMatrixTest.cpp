@@ -7,9 +7,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +20,7 @@
 #include "batch/ExitCodes.h"
 #include "tests/batch/TallixRun.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/StreamingPty.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaitFor.h"
 
@@ -411,6 +415,154 @@ TEST(FaultMatrixBoundedSlow, AStopSignalDuringTheTimeOutsWaitsForTheExchangeToEn
     EXPECT_EQ(TempDir::ReadFile(result), kOk49 + kOk49 + Failed(54));
     EXPECT_EQ(sim.executedCommands(), First(2));
 }
+
+// A line that never falls silent (here 960 bytes a second, as a device at another speed would
+// send): the drain gives up, the serial number cannot be read, the run ends with 2 and lets the
+// port go, so the next run can take it (and meets the same line).
+TEST(FaultMatrixEndlessLine, RunEndsAndTheNextRunCanTakeThePort) {
+    test::StreamingPty line(960);
+    ASSERT_FALSE(line.path().empty());
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    ASSERT_TRUE(TempDir::WriteFile(commands, kReceipt));
+    for (const char* name : {"first.result", "second.result"}) {
+        // The time-out is a hang guard only: a drain that never ended ran until killed.
+        const auto run = RunTallix(NineOptions(commands, dir.file(name), line.path()), dir.path(),
+                                   std::chrono::seconds(40));
+        ASSERT_FALSE(run.timedOut) << name;
+        EXPECT_EQ(run.exitCode, kExitSerialNumberFailed) << name;
+        EXPECT_EQ(run.out + run.err, "");
+    }
+    const auto received = line.received();
+    EXPECT_EQ(std::count(received.begin(), received.end(), 0x0A), 0) << "no command frame";
+}
+
+// A printer that answers late: every reply (ACK and wake-up answer) held back by a fixed time or
+// a random one. An answer given to an earlier wake-up request, before the frame, must never
+// pass for one given after it: each command reaches the printer's execution at most once, a
+// "No error" line was executed exactly once, and the paper shows what the result file says.
+const std::string kLongReceipt =
+    "49;PAINE;0;2;2.50;1;0;0\r\n"
+    "49;LAPTE;0;1;6.20;2;0;0\r\n"
+    "49;OUA;0;10;0.90;2;0;0\r\n"
+    "49;MERE;0;1.250;4.90;2;0;0\r\n"
+    "49;APA;0;3;3.75;1;0;0\r\n"
+    "49;CAFEA;0;1;42.50;1;0;0\r\n"
+    "49;ZAHAR;0;2;5.40;1;0;0\r\n"
+    "200;-10;\r\n"
+    "54;VA MULTUMIM;;;;\r\n"
+    "53;;;1;30.00\r\n"
+    "53;;;0;100.00\r\n";
+constexpr std::size_t kLongReceiptLines = 11;
+
+struct LateRow {
+    const char* name;
+    std::vector<std::string> simArgs;
+};
+
+void PrintTo(const LateRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+// Dates and times on the paper differ from run to run.
+std::string WithoutDates(const std::string& paper) {
+    static const std::regex kDate(R"(\d\d-\d\d-\d{4} \d\d:\d\d)");
+    return std::regex_replace(paper, kDate, "DD-MM-YYYY HH:MM");
+}
+
+// Texts of the frames the printer took (intact and not dropped), executed or refused.
+std::vector<std::string> FramesTaken(const SimProcess& sim) {
+    std::vector<std::string> taken;
+    for (const auto& entry : sim.journalLines()) {
+        if (entry.kind() == "frame" && entry.flag("crc_ok") && entry.str("fault") != "drop-frame") {
+            taken.push_back(entry.text());
+        }
+    }
+    return taken;
+}
+
+struct LateOutcome {
+    int exitCode = -1;
+    std::vector<std::string> result;  // result lines
+    std::vector<std::string> taken;
+    std::vector<std::string> executed;
+    std::string paper;
+};
+
+LateOutcome RunLongReceipt(const std::vector<std::string>& simArgs) {
+    SimProcess sim(simArgs);
+    EXPECT_TRUE(sim.ready());
+    TempDir dir;
+    const std::string commands = dir.file("receipt.txt");
+    const std::string result = dir.file("receipt.result");
+    EXPECT_TRUE(TempDir::WriteFile(commands, kLongReceipt));
+    const auto run =
+        RunTallix(NineOptions(commands, result, sim.path()), dir.path(), std::chrono::seconds(280));
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.out + run.err, "") << "batch mode prints nothing";
+    return {run.exitCode, test::SplitLines(TempDir::ReadFile(result)), FramesTaken(sim),
+            sim.executedCommands(), WithoutDates(sim.paper())};
+}
+
+class LateAnswers : public ::testing::TestWithParam<LateRow> {
+  protected:
+    // The same receipt on a punctual printer: what each line executes and the paper it gives.
+    static const LateOutcome& Punctual() {
+        static const LateOutcome punctual = RunLongReceipt({});
+        return punctual;
+    }
+};
+
+TEST_P(LateAnswers, EachCommandExecutedAtMostOnceAndNoErrorMeansExecuted) {
+    const LateOutcome& reference = Punctual();
+    ASSERT_EQ(reference.result.size(), kLongReceiptLines);
+    ASSERT_EQ(reference.executed.size(), kLongReceiptLines);
+
+    const LateOutcome late = RunLongReceipt(GetParam().simArgs);
+    EXPECT_EQ(late.exitCode, kExitOk);
+    ASSERT_EQ(late.result.size(), kLongReceiptLines);
+    // The lines answered "No error" come first; after a failed line the rest are not sent.
+    std::size_t answered = 0;
+    while (answered < late.result.size() &&
+           late.result[answered].find("\"No error\"") != std::string::npos) {
+        ++answered;
+    }
+    for (const std::string& frame : std::set<std::string>(late.taken.begin(), late.taken.end())) {
+        EXPECT_EQ(std::count(late.taken.begin(), late.taken.end(), frame), 1)
+            << "taken by the printer more than once: " << frame;
+    }
+    // Every "No error" line executed exactly once, in order; a failed line perhaps.
+    const std::vector<std::string> confirmed(
+        reference.executed.begin(), reference.executed.begin() + static_cast<long>(answered));
+    ASSERT_GE(late.executed.size(), answered);
+    EXPECT_LE(late.executed.size(), answered + 1);
+    EXPECT_EQ(std::vector<std::string>(late.executed.begin(),
+                                       late.executed.begin() + static_cast<long>(answered)),
+              confirmed);
+    // A punctual printer's paper when every line went through.
+    if (answered == kLongReceiptLines) {
+        EXPECT_EQ(late.paper, reference.paper);
+    }
+    // Late answers cost time, not lines: the whole receipt goes through.
+    EXPECT_EQ(late.result, reference.result);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, LateAnswers,
+                         ::testing::Values(LateRow{"Delay0ms", {"--delay-ms", "0"}},
+                                           LateRow{"Delay50ms", {"--delay-ms", "50"}},
+                                           LateRow{"Delay150ms", {"--delay-ms", "150"}},
+                                           LateRow{"Delay250ms", {"--delay-ms", "250"}}),
+                         [](const ::testing::TestParamInfo<LateRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+INSTANTIATE_TEST_SUITE_P(
+    SlowRows, LateAnswers,
+    ::testing::Values(LateRow{"Delay400ms", {"--delay-ms", "400"}},
+                      LateRow{"Delay1000ms", {"--delay-ms", "1000"}},
+                      LateRow{"Delay2000ms", {"--delay-ms", "2000"}},
+                      LateRow{"Jitter0To600ms", {"--jitter-ms", "0,600", "--seed", "11"}}),
+    [](const ::testing::TestParamInfo<LateRow>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace tallix
