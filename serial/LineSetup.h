@@ -15,9 +15,6 @@ namespace tallix {
 // software flow control or translation of input or output; CLOCAL and CREAD are on.
 void MakeLineSettings(termios& settings, int bits, int parity, int stopbits);
 
-// The termios speed constant for a standard speed in bits per second.
-bool StandardSpeed(int64_t speed, speed_t& constant);
-
 // Opens path read-write, not as controlling terminal and non-blocking, takes an exclusive
 // flock on it (before touching its settings), and applies MakeLineSettings and the speed. A
 // speed of 0 or less leaves the speed as it is. Returns the descriptor, or -1 when the path

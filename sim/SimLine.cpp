@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "serial/StandardSpeed.h"
 #include "serial/Termios2Speed.h"
 
 namespace tallix {
@@ -35,22 +36,6 @@ bool MakeRaw(int fd, speed_t speed, bool setSpeed) {
         return false;
     }
     return tcsetattr(fd, TCSANOW, &tio) == 0;
-}
-
-bool StandardSpeed(int baud, speed_t& speed) {
-    static const struct {
-        int baud;
-        speed_t speed;
-    } kSpeeds[] = {{1200, B1200},     {2400, B2400},     {4800, B4800},    {9600, B9600},
-                   {19200, B19200},   {38400, B38400},   {57600, B57600},  {115200, B115200},
-                   {230400, B230400}, {460800, B460800}, {921600, B921600}};
-    for (const auto& s : kSpeeds) {
-        if (s.baud == baud) {
-            speed = s.speed;
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
