@@ -36,7 +36,7 @@ bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequ
     if (length < 0 || (text == nullptr && length > 0)) {
         return false;
     }
-    const std::vector<uint8_t> frame = BuildRequestFrame(text, length);
+    const std::vector<uint8_t> frame = BuildFrame(text, length);
     const int frameLength = static_cast<int>(frame.size());
 
     WakeUpAnswer answer;

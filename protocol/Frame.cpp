@@ -6,7 +6,7 @@
 
 namespace tallix {
 
-std::vector<uint8_t> BuildRequestFrame(const uint8_t* text, int length) {
+std::vector<uint8_t> BuildFrame(const uint8_t* text, int length) {
     std::vector<uint8_t> frame;
     frame.reserve(static_cast<std::size_t>(length) + 4);
     frame.push_back(kLF);

@@ -22,9 +22,9 @@ struct WakeUpAnswer {
     int32_t sequence = 0;
 };
 
-// The request frame for a command text of n bytes: LF, text, CR, then the checksum of
-// text and CR, high byte first. Always n + 4 bytes.
-std::vector<uint8_t> BuildRequestFrame(const uint8_t* text, int length);
+// The frame for a text of n bytes, as the host sends a command and the printer its wake-up
+// answer: LF, text, CR, then the checksum of text and CR, high byte first. Always n + 4 bytes.
+std::vector<uint8_t> BuildFrame(const uint8_t* text, int length);
 
 // The answer's field 1 as the sequence counter: optional leading white space and sign,
 // decimal digits up to the first other character; no digits gives 0; the value keeps its

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "protocol/Checksum.h"
 #include "protocol/Frame.h"
 #include "sim/JournalLine.h"
 
@@ -63,16 +62,8 @@ std::string VirtualPrinter::WakeUpId(int logicalId) {
 }
 
 std::vector<uint8_t> VirtualPrinter::AnswerFrame(const std::string& serial, int32_t sequence) {
-    const std::string text = serial + ";" + std::to_string(sequence) + ";\r";
-    std::vector<uint8_t> frame;
-    frame.reserve(text.size() + 3);
-    frame.push_back(kLF);
-    frame.insert(frame.end(), text.begin(), text.end());
-    const uint16_t crc =
-        CalculateCrC(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
-    frame.push_back(HIBYTE(crc));
-    frame.push_back(LOBYTE(crc));
-    return frame;
+    const std::string text = serial + ";" + std::to_string(sequence) + ";";
+    return BuildFrame(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
 }
 
 std::vector<Reply> VirtualPrinter::feed(const uint8_t* bytes, std::size_t count) {

@@ -96,8 +96,8 @@ TEST_F(LineTraceRun, TheTraceHoldsTheFrameWrittenAndTheAnswersReceived) {
     const auto records = ParseTrace(content);
 
     const std::string text = "X;HELLO;;;;;";
-    const std::vector<uint8_t> frame = BuildRequestFrame(
-        reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
+    const std::vector<uint8_t> frame =
+        BuildFrame(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
     const std::string frameColumns = TraceColumns(frame.data(), static_cast<int>(frame.size()));
     int frameWrites = 0;
     std::string received;  // the text column of every arrival, in order

@@ -26,8 +26,8 @@ TEST(Checksum, CheckValues) {
 
 TEST(Frame, RequestFrameOfReportText) {
     const std::string text = "A;;;X;";
-    const auto frame = BuildRequestFrame(reinterpret_cast<const uint8_t*>(text.data()),
-                                         static_cast<int>(text.size()));
+    const auto frame =
+        BuildFrame(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
     const std::vector<uint8_t> expected = {0x0A, 0x41, 0x3B, 0x3B, 0x3B,
                                            0x58, 0x3B, 0x0D, 0xC0, 0x44};
     EXPECT_EQ(frame, expected);
@@ -38,7 +38,7 @@ TEST(Frame, FrameIsTextPlusFourAndChecksumCoversTextAndCR) {
          {std::string(), std::string("E;4;;;;;"), std::string(199, 'Z')}) {
         const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
         const int n = static_cast<int>(text.size());
-        const auto frame = BuildRequestFrame(bytes, n);
+        const auto frame = BuildFrame(bytes, n);
         ASSERT_EQ(frame.size(), text.size() + 4);
         EXPECT_EQ(frame.front(), kLF);
         EXPECT_EQ(frame[n + 1], kCR);

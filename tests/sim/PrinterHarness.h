@@ -21,8 +21,7 @@ inline Bytes ToBytes(const std::string& text) {
 }
 
 inline Bytes FrameOf(const std::string& text) {
-    return BuildRequestFrame(reinterpret_cast<const uint8_t*>(text.data()),
-                             static_cast<int>(text.size()));
+    return BuildFrame(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()));
 }
 
 inline Bytes WakeUpRequest(const std::string& id = "01") {
