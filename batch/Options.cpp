@@ -1,5 +1,7 @@
 #include "batch/Options.h"
 
+#include <string_view>
+
 #include "batch/ExitCodes.h"
 #include "config/Numbers.h"
 #include "config/Paths.h"
@@ -7,87 +9,63 @@
 namespace tallix {
 namespace {
 
-enum class Option { CommandFile, ResultFile, Type, Key, Port, Speed, LogicalID, Country, Serial };
+// One option of the command line. A two-character name ("-i") is also recognised in upper
+// case ("-I"); a longer one only as written.
+struct OptionRule {
+    const char* name;
+    // Whether the option looks at the next argument for a value. Only one that does not begin
+    // with "-" is taken, and an empty one only when emptyValue is set.
+    bool takesValue;
+    bool emptyValue;
+    // Called with the value taken, and without one when none is there (nullptr: nothing).
+    void (*store)(Options& options, const std::string& value);
+    void (*bare)(Options& options);
+};
 
-// The option spelled by the whole argument, in the order i, o, t, k, p, s, l, c, n.
-bool Recognise(const std::string& argument, Option& option) {
-    if (argument.size() != 2 || argument[0] != '-') {
-        return false;
+constexpr OptionRule kRules[] = {
+    {"-i", true, true,
+     [](Options& o, const std::string& v) { o.commandFilePath = StandardizePath(v); }, nullptr},
+    {"-o", true, true,
+     [](Options& o, const std::string& v) { o.resultFilePath = StandardizePath(v); }, nullptr},
+    {"-t", true, true, [](Options& o, const std::string& v) { o.deviceType = v; }, nullptr},
+    {"-k", true, true, [](Options& o, const std::string& v) { o.deviceKey = v; }, nullptr},
+    {"-p", true, true, [](Options& o, const std::string& v) { o.portName = v; }, nullptr},
+    {"-s", true, true,
+     [](Options& o, const std::string& v) {
+         o.speedText = v;
+         o.speed = ParseLeadingInt(v);
+     },
+     nullptr},
+    {"-l", true, true,
+     [](Options& o, const std::string& v) {
+         o.logicalIDText = v;
+         o.logicalID = ParseLeadingInt(v);
+     },
+     nullptr},
+    {"-c", true, true, [](Options& o, const std::string& v) { o.country = v; }, nullptr},
+    {"-n", true, true, [](Options& o, const std::string& v) { o.serialNumber = v; },
+     [](Options& o) { o.serialNumberOnly = true; }},
+    {"--trace", true, false,
+     [](Options& o, const std::string& v) { o.traceFilePath = StandardizePath(v); }, nullptr},
+    {"--no-resume", false, false, nullptr, [](Options& o) { o.resume = false; }},
+};
+
+bool Spells(const std::string& argument, const std::string_view name) {
+    if (argument == name) {
+        return true;
     }
-    switch (argument[1]) {
-        case 'i':
-        case 'I':
-            option = Option::CommandFile;
-            return true;
-        case 'o':
-        case 'O':
-            option = Option::ResultFile;
-            return true;
-        case 't':
-        case 'T':
-            option = Option::Type;
-            return true;
-        case 'k':
-        case 'K':
-            option = Option::Key;
-            return true;
-        case 'p':
-        case 'P':
-            option = Option::Port;
-            return true;
-        case 's':
-        case 'S':
-            option = Option::Speed;
-            return true;
-        case 'l':
-        case 'L':
-            option = Option::LogicalID;
-            return true;
-        case 'c':
-        case 'C':
-            option = Option::Country;
-            return true;
-        case 'n':
-        case 'N':
-            option = Option::Serial;
-            return true;
-        default:
-            return false;
-    }
+    // The short names are lower-case letters.
+    return name.size() == 2 && argument.size() == 2 && argument[0] == '-' &&
+           argument[1] == name[1] - 'a' + 'A';
 }
 
-void Store(Options& options, Option option, const std::string& value) {
-    switch (option) {
-        case Option::CommandFile:
-            options.commandFilePath = StandardizePath(value);
-            break;
-        case Option::ResultFile:
-            options.resultFilePath = StandardizePath(value);
-            break;
-        case Option::Type:
-            options.deviceType = value;
-            break;
-        case Option::Key:
-            options.deviceKey = value;
-            break;
-        case Option::Port:
-            options.portName = value;
-            break;
-        case Option::Speed:
-            options.speedText = value;
-            options.speed = ParseLeadingInt(value);
-            break;
-        case Option::LogicalID:
-            options.logicalIDText = value;
-            options.logicalID = ParseLeadingInt(value);
-            break;
-        case Option::Country:
-            options.country = value;
-            break;
-        case Option::Serial:
-            options.serialNumber = value;
-            break;
+const OptionRule* FindRule(const std::string& argument) {
+    for (const OptionRule& rule : kRules) {
+        if (Spells(argument, rule.name)) {
+            return &rule;
+        }
     }
+    return nullptr;
 }
 
 }  // namespace
@@ -126,32 +104,19 @@ Mode ChooseMode(const std::vector<std::string>& arguments) {
 Options ScanOptions(const std::vector<std::string>& arguments) {
     Options options;
     for (size_t i = 0; i < arguments.size(); ++i) {
-        if (arguments[i] == "--trace") {
-            if (i + 1 < arguments.size() && !arguments[i + 1].empty() &&
-                arguments[i + 1][0] != '-') {
-                options.traceFilePath = StandardizePath(arguments[++i]);
-            }
+        const OptionRule* rule = FindRule(arguments[i]);
+        if (rule == nullptr) {
             continue;
         }
-        if (arguments[i] == "--no-resume") {
-            options.resume = false;
-            continue;
-        }
-        Option option{};
-        if (!Recognise(arguments[i], option)) {
-            continue;
-        }
-        const bool hasValue =
-            i + 1 < arguments.size() && (arguments[i + 1].empty() || arguments[i + 1][0] != '-');
+        const std::string* next = i + 1 < arguments.size() ? &arguments[i + 1] : nullptr;
+        const bool hasValue = rule->takesValue && next != nullptr &&
+                              (next->empty() ? rule->emptyValue : next->front() != '-');
         if (hasValue) {
-            Store(options, option, arguments[i + 1]);
+            rule->store(options, *next);
             ++i;
-        } else if (option == Option::Serial) {
-            options.serialNumberOnly = true;
+        } else if (rule->bare != nullptr) {
+            rule->bare(options);
         }
-    }
-    if (!arguments.empty() && (arguments.back() == "-n" || arguments.back() == "-N")) {
-        options.serialNumberOnly = true;
     }
     return options;
 }
