@@ -7,9 +7,11 @@
 #include "batch/ExitCodes.h"
 #include "batch/Options.h"
 #include "batch/PortCommands.h"
+#include "batch/RunEndLog.h"
 #include "batch/RunSequence.h"
 #include "batch/SetupLauncher.h"
 #include "batch/StopSignals.h"
+#include "posix/SystemLog.h"
 #include "serial/LineTrace.h"
 
 #ifndef TALLIX_VERSION
@@ -76,6 +78,32 @@ const char* UsageText() {
            "More in the manual: man tallix\n";
 }
 
+namespace {
+
+// Batch mode from the scanned options to the exit code. A stop signal ends the process here,
+// once the port and the result file are closed.
+int RunBatchMode(const Options& options, PortError& openError) {
+    const int invalid = ValidateOptions(options);
+    if (invalid != kExitOk) {
+        return invalid;
+    }
+    // Before any thread starts: the trace's and the line's threads inherit the blocked
+    // signals.
+    StopSignals stopSignals;
+    // A trace that cannot be opened is no reason to refuse the job: the run goes on untraced.
+    if (!options.traceFilePath.empty()) {
+        (void)StartLineTrace(options.traceFilePath);
+    }
+    const int exitCode = RunBatch(
+        options, [&stopSignals] { return stopSignals.Pending(); }, &openError);
+    StopLineTrace();
+    // Port and result file are closed: a stop signal that came ends the process here.
+    stopSignals.Release();
+    return exitCode;
+}
+
+}  // namespace
+
 int TallixMain(int argc, char* argv[]) {
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) {
@@ -98,21 +126,12 @@ int TallixMain(int argc, char* argv[]) {
             break;
     }
     const Options options = ScanOptions(arguments);
-    const int invalid = ValidateOptions(options);
-    if (invalid != kExitOk) {
-        return invalid;
+    PortError openError;
+    const int exitCode = RunBatchMode(options, openError);
+    // The one place a batch run reports a failure beyond its exit code.
+    if (exitCode != kExitOk) {
+        LogToSystem(RunEndLogLine(exitCode, options.commandFilePath, openError));
     }
-    // Before any thread starts: the trace's and the line's threads inherit the blocked
-    // signals.
-    StopSignals stopSignals;
-    // A trace that cannot be opened is no reason to refuse the job: the run goes on untraced.
-    if (!options.traceFilePath.empty()) {
-        (void)StartLineTrace(options.traceFilePath);
-    }
-    const int exitCode = RunBatch(options, [&stopSignals] { return stopSignals.Pending(); });
-    StopLineTrace();
-    // Port and result file are closed: a stop signal that came ends the process here.
-    stopSignals.Release();
     return exitCode;
 }
 

@@ -114,13 +114,13 @@ int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& s
 
 }  // namespace
 
-int RunBatch(const Options& options, const StopRequested& stop) {
+int RunBatch(const Options& options, const StopRequested& stop, PortError* openError) {
     return RunBatch(
-        options, [] { return std::make_unique<VX37RO>(); }, stop, JournalFolder());
+        options, [] { return std::make_unique<VX37RO>(); }, stop, JournalFolder(), openError);
 }
 
 int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRequested& stop,
-             const std::string& journalFolder) {
+             const std::string& journalFolder, PortError* openError) {
     Options options = given;
     if (!options.IsComplete()) {
         if (const std::optional<int> failed = SelectDevice(options)) {
@@ -135,7 +135,13 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
     if (!device || options.deviceType != kDeviceType) {
         return kExitWrongDeviceType;
     }
-    if ((stop && stop()) || !device->Open(options.portName, options.speed)) {
+    if (stop && stop()) {
+        return kExitOpenFailed;
+    }
+    if (!device->Open(options.portName, options.speed)) {
+        if (openError != nullptr) {
+            *openError = device->openError();
+        }
         return kExitOpenFailed;
     }
     const OpenDevice closeOnExit(*device);

@@ -8,6 +8,7 @@
 
 #include "batch/CommandDispatch.h"
 #include "batch/Options.h"
+#include "serial/PortError.h"
 
 namespace tallix {
 
@@ -19,13 +20,16 @@ class VX37RO;
 // (kExitOpenFailed), before the result file is opened, which then stays as it was
 // (kExitResultFileFailed), or before a command line, once every command sent has its result
 // line (kExitOk). The caller then ends the process by the signal that asked for the stop.
-int RunBatch(const Options& options, const StopRequested& stop = {});
+// When the port cannot be opened (kExitOpenFailed), openError (if given) gets the reason.
+int RunBatch(const Options& options, const StopRequested& stop = {},
+             PortError* openError = nullptr);
 
 // The same run on the device object that makeDevice creates (once, after the options are
 // complete), so that tests can stand a recording device in for the printer, keeping the job
 // journal in journalFolder (none when "").
 using DeviceFactory = std::function<std::unique_ptr<VX37RO>()>;
 int RunBatch(const Options& options, const DeviceFactory& makeDevice,
-             const StopRequested& stop = {}, const std::string& journalFolder = {});
+             const StopRequested& stop = {}, const std::string& journalFolder = {},
+             PortError* openError = nullptr);
 
 }  // namespace tallix

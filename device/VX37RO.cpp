@@ -66,6 +66,10 @@ bool VX37RO::Open(const std::string& port, int boudRate) {
     return cashRegMan->Open(port, boudRate);
 }
 
+PortError VX37RO::openError() const {
+    return cashRegMan->openError();
+}
+
 void VX37RO::Close() {
     cashRegMan->Close();
 }

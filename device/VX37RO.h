@@ -8,6 +8,7 @@
 #include <string>
 
 #include "device/Outcome.h"
+#include "serial/PortError.h"
 
 namespace tallix {
 
@@ -21,6 +22,8 @@ class VX37RO {
     VX37RO& operator=(const VX37RO&) = delete;
 
     virtual bool Open(const std::string& port, int boudRate);
+    // Why the last Open failed: the port that could not be opened and the reason.
+    virtual PortError openError() const;
     virtual void Close();
     // Installs the logical ID, the printer's character map and Windows-1250. No traffic.
     virtual bool Initialize(int logicalID);

@@ -1,6 +1,7 @@
 #include "protocol/CashRegManager.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -8,6 +9,7 @@
 
 #include "protocol/TextConversion.h"
 #include "protocol/Timing.h"
+#include "serial/LineTrace.h"
 
 namespace tallix {
 
@@ -41,10 +43,14 @@ bool CashRegManager::Open(const std::string& port, int boudRate) {
             }
         }
         if (devicePath.empty()) {
+            openError_ = PortError{PortFailure::NotListed, ENOENT, port};
+            TraceLineNote("PORT", openError_.describe());
             return false;
         }
     }
-    return serCom->open(devicePath, boudRate, 8, 0, 1) != -1;
+    const bool opened = serCom->open(devicePath, boudRate, 8, 0, 1) != -1;
+    openError_ = serCom->openError();
+    return opened;
 }
 
 void CashRegManager::Close() {

@@ -12,6 +12,7 @@
 #include "protocol/AnswerScanner.h"
 #include "protocol/Checksum.h"
 #include "protocol/Frame.h"
+#include "serial/PortError.h"
 #include "serial/SerialManager.h"
 
 namespace tallix {
@@ -25,6 +26,8 @@ class CashRegManager : public SerialManager {
     // A port text that begins with "/" is a device node and is opened directly; any other
     // text selects the first RS-232 port whose name begins with it. 8N1 at boudRate.
     bool Open(const std::string& port, int boudRate);
+    // Why the last Open failed (kept after Close); nothing failed after a successful one.
+    const PortError& openError() const { return openError_; }
     void Close();
     bool InitializeCR(int logicalID, const uint8_t charMap[256], uint64_t codePage);
     uint64_t string_codepage() const { return string_codepage_; }
@@ -86,6 +89,7 @@ class CashRegManager : public SerialManager {
 
     int32_t logical_ID = 0;
     std::unique_ptr<SerialManager> serCom;
+    PortError openError_;
     uint8_t RequireNop = 1;
     uint8_t ECR_CHARMAP[256] = {};
     uint64_t string_codepage_ = 0;

@@ -37,11 +37,13 @@ void MakeLineSettings(termios& settings, int bits, int parity, int stopbits) {
     settings.c_cc[VTIME] = 0;
 }
 
-int openPort(const std::string& path, int speed, int bits, int parity, int stopbits) {
+int openPort(const std::string& path, int speed, int bits, int parity, int stopbits,
+             PortError& why) {
     // Non-blocking: opening must not wait for a carrier, and writes wait only as long as
     // write() allows.
     UniqueFd line(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!line) {
+        why = PortErrorOf(errno, path);
         return -1;
     }
     const int fd = line.get();
@@ -50,12 +52,18 @@ int openPort(const std::string& path, int speed, int bits, int parity, int stopb
     // check reads nothing and writes nothing.
     struct stat info {};
     termios probe{};
-    if (::fstat(fd, &info) != 0 || !S_ISCHR(info.st_mode) || tcgetattr(fd, &probe) != 0) {
+    if (::fstat(fd, &info) != 0) {
+        why = PortErrorOf(errno, path);
+        return -1;
+    }
+    if (!S_ISCHR(info.st_mode) || tcgetattr(fd, &probe) != 0) {
+        why = PortErrorOf(S_ISCHR(info.st_mode) ? errno : ENOTTY, path);
         return -1;
     }
     // Another port object, in this process or another, has the line: leave its settings
     // alone.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        why = PortErrorOf(errno, path);
         return -1;
     }
 
@@ -81,13 +89,8 @@ int openPort(const std::string& path, int speed, int bits, int parity, int stopb
 namespace tallix {
 
 bool PortIsHeld(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool held = flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-    ::close(fd);
-    return held;
+    const UniqueFd fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    return fd && flock(fd.get(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }
 
 }  // namespace tallix

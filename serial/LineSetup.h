@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "serial/PortError.h"
+
 namespace tallix {
 
 // Character format on top of the current settings: data bits 7 gives CS7, any other value
@@ -19,9 +21,10 @@ void MakeLineSettings(termios& settings, int bits, int parity, int stopbits);
 // flock on it (before touching its settings), and applies MakeLineSettings and the speed. A
 // speed of 0 or less leaves the speed as it is. Returns the descriptor, or -1 when the path
 // cannot be opened, is not a terminal (a regular file, folder, FIFO, /dev/null: nothing is
-// written to it) or another descriptor holds the lock. Failing settings are not reported:
-// the line is returned all the same.
-int openPort(const std::string& path, int speed, int bits, int parity, int stopbits);
+// written to it) or another descriptor holds the lock; why is then set (and left alone on
+// success). Failing settings are not reported: the line is returned all the same.
+int openPort(const std::string& path, int speed, int bits, int parity, int stopbits,
+             PortError& why);
 
 }  // namespace tallix
 

@@ -12,9 +12,11 @@
 #include <cerrno>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 #include "posix/UniqueFd.h"
 #include "serial/LineSetup.h"
+#include "serial/LineTrace.h"
 #include "serial/Termios2Speed.h"
 
 namespace tallix {
@@ -55,7 +57,11 @@ void Drain(int eventFd) {
 
 }  // namespace
 
-SerialManager::SerialManager() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+SerialManager::SerialManager() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    if (!wakeFd_) {
+        wakeError_ = errno;
+    }
+}
 
 SerialManager::~SerialManager() {
     stopWatcher();
@@ -67,18 +73,20 @@ SerialManager::~SerialManager() {
 
 int SerialManager::open(const std::string& path, int baudrate, int bits, int parity, int stopbits) {
     if (inputfd.load() >= 0) {
-        return -1;  // this object has its line; each connection uses a fresh one
+        // This object has its line; each connection uses a fresh one.
+        return failOpen(PortError{PortFailure::Other, EBUSY, path});
     }
     if (!wakeFd_) {
-        return -1;
+        return failOpen(PortError{PortFailure::Other, wakeError_, path});
     }
-    UniqueFd line(openPort(path, baudrate, bits, parity, stopbits));
+    PortError why;
+    UniqueFd line(openPort(path, baudrate, bits, parity, stopbits, why));
     {
         const std::lock_guard<std::mutex> lock(termioLock);
         readLen = 0;
     }
     if (!line) {
-        return -1;
+        return failOpen(std::move(why));
     }
     const int fd = line.get();
     Drain(wakeFd_.get());
@@ -88,12 +96,20 @@ int SerialManager::open(const std::string& path, int baudrate, int bits, int par
     threadRunning.store(true);
     try {
         readThread_ = std::thread(&SerialManager::readThread, this, fd);
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& failure) {
         threadRunning.store(false);
         inputfd.store(-1);
-        return -1;  // line closes it
+        return failOpen(
+            PortError{PortFailure::Other, failure.code().value(), path});  // closes line
     }
+    openError_ = PortError{};
     return line.release();  // inputfd owns it from here until close()
+}
+
+int SerialManager::failOpen(PortError why) {
+    openError_ = std::move(why);
+    TraceLineNote("PORT", openError_.describe());
+    return -1;
 }
 
 void SerialManager::stopReadThread() {

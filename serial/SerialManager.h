@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "posix/UniqueFd.h"
+#include "serial/PortError.h"
 
 struct udev;
 struct udev_monitor;
@@ -57,9 +58,12 @@ class SerialManager {
     // parity 0 none, 1 odd, other even; stop bits > 1 gives two), a raw 8-bit transparent
     // line and the speed, takes an exclusive lock on the port and starts the reading
     // thread. Returns the descriptor, or -1 (also when another port object holds the port,
-    // and when this object has a line open already: that line stays as it is). The
-    // descriptor is non-blocking; writes wait for room themselves.
+    // and when this object has a line open already: that line stays as it is); openError()
+    // then says why, and the line trace (when on) has a PORT note with it. The descriptor is
+    // non-blocking; writes wait for room themselves.
     int open(const std::string& path, int baudrate, int bits, int parity, int stopbits);
+    // Why the last open failed; nothing failed after a successful one or before the first.
+    const PortError& openError() const { return openError_; }
     // Stops the reading thread and closes the line. Safe to call when nothing is open.
     void close();
     int fileDescriptor() const { return inputfd.load(); }
@@ -132,6 +136,7 @@ class SerialManager {
     void portAdded(const std::string& name, bool added);
     void controlFlagsChanged(int bits);
     bool waitForRoom(int fd, std::chrono::steady_clock::time_point deadline);
+    int failOpen(PortError why);
 
     std::mutex termioLock;
     std::condition_variable arrival_;  // every arrival (and the end of the thread) wakes it
@@ -143,6 +148,8 @@ class SerialManager {
     // eventfd, made once per object: close() and a consumer making room in a full buffer
     // signal it to wake the reading thread.
     UniqueFd wakeFd_;
+    int wakeError_ = 0;    // errno of a wake-up descriptor that could not be made
+    PortError openError_;  // caller thread only
 
     uint8_t readBuffer[kReadBufferSize] = {};
     int readLen = 0;  // guarded by termioLock

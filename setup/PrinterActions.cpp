@@ -11,10 +11,15 @@ namespace tallix {
 
 namespace {
 
-PrinterOutcome Failure(AlertStyle style, std::string message) {
+PrinterOutcome Failure(AlertStyle style, std::string message, std::string informativeText = {}) {
     PrinterOutcome outcome;
-    outcome.alert = Alert{style, std::move(message)};
+    outcome.alert = Alert{style, std::move(message), std::move(informativeText)};
     return outcome;
+}
+
+// Why the port could not be opened, for the alert's informative text; "" without a device.
+std::string OpenFailureText(const VX37RO* device) {
+    return device != nullptr ? device->openError().text() : std::string();
 }
 
 }  // namespace
@@ -31,7 +36,7 @@ PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFa
         device = factory();
     }
     if (!device || !device->Open(request.path, request.speed)) {
-        return Failure(kStyle, "Can not open the path specified");
+        return Failure(kStyle, "Can not open the path specified", OpenFailureText(device.get()));
     }
     if (!device->Initialize(request.logicalID)) {
         device->Close();
@@ -52,7 +57,7 @@ PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& 
     constexpr AlertStyle kStyle = AlertStyle::Critical;
     std::unique_ptr<VX37RO> device = factory ? factory() : nullptr;
     if (!device || !device->Open(request.path, kTestSpeed)) {
-        return Failure(kStyle, "Unable to open port");
+        return Failure(kStyle, "Unable to open port", OpenFailureText(device.get()));
     }
     if (!device->Initialize(request.logicalID)) {
         device->Close();
@@ -94,7 +99,7 @@ PrinterOutcome FindPrinters(const FindPrinterRequest& request, const DetectionCo
         if (!held.empty()) {
             message += " In use by another program: " + held + ".";
         }
-        outcome.alert = Alert{AlertStyle::Warning, message};
+        outcome.alert = Alert{AlertStyle::Warning, message, {}};
     }
     return outcome;
 }

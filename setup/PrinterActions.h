@@ -24,13 +24,6 @@ using DeviceFactory = std::function<std::unique_ptr<VX37RO>()>;
 // A plain VX37RO.
 DeviceFactory DefaultDeviceFactory();
 
-struct Alert {
-    AlertStyle style = AlertStyle::Warning;
-    std::string message;
-
-    bool operator==(const Alert&) const = default;
-};
-
 // What a printer action brings back: the serial number read (when reading it succeeded) and
 // the alert to show (when a step failed).
 struct PrinterOutcome {
@@ -52,7 +45,8 @@ struct ReadSerialRequest {
 };
 
 // Open at the given speed, Initialize, Oxel_GetSerial, Close. Failures give a warning alert;
-// a type other than "VX-37" fails like a port that cannot be opened, and opens nothing.
+// a type other than "VX-37" fails like a port that cannot be opened, and opens nothing. The
+// alert of a port that cannot be opened says why in its informative text.
 PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory);
 
 struct TestRequest {
@@ -61,7 +55,8 @@ struct TestRequest {
 };
 
 // Open at 38400 baud, Initialize, Oxel_GetSerial, Report_NonFiscalDay, Close. Failures give
-// a critical alert. The device type is not looked at.
+// a critical alert (the port's reason as informative text when it cannot be opened). The
+// device type is not looked at.
 PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory);
 
 struct FindPrinterRequest {

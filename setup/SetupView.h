@@ -65,6 +65,15 @@ enum class AlertStyle {
     Critical  // displayError
 };
 
+// A modal alert: the message, and under it the informative text (none when "").
+struct Alert {
+    AlertStyle style = AlertStyle::Warning;
+    std::string message;
+    std::string informativeText;
+
+    bool operator==(const Alert&) const = default;
+};
+
 class SetupView {
   public:
     virtual ~SetupView() = default;
@@ -79,9 +88,9 @@ class SetupView {
     virtual StepperControl& stepLogID() = 0;
     virtual ButtonControl& btTest() = 0;
 
-    // A modal alert with the message, no informative text and one button "OK"; returns when
+    // A modal alert with its message, its informative text and one button "OK"; returns when
     // the user has dismissed it.
-    virtual void showAlert(AlertStyle style, const std::string& message) = 0;
+    virtual void showAlert(const Alert& alert) = 0;
 
     // Asks the user which of several printers found to set up; the index of the one chosen,
     // nothing when the user chose none.

@@ -341,15 +341,16 @@ bool SetupWindow::watchingPorts() const {
     return portWatcher_ != nullptr && portWatcher_->watching();
 }
 
-void SetupWindow::showAlert(AlertStyle style, const std::string& message) {
+void SetupWindow::showAlert(const Alert& alert) {
     if (alertHook_) {
-        alertHook_(style, message);
+        alertHook_(alert);
         return;
     }
     QMessageBox box(this);
-    box.setIcon(style == AlertStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning);
+    box.setIcon(alert.style == AlertStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning);
     box.setWindowTitle(QString::fromLatin1(kWindowTitle));
-    box.setText(QString::fromStdString(message));
+    box.setText(QString::fromStdString(alert.message));
+    box.setInformativeText(QString::fromStdString(alert.informativeText));
     box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.exec();
 }

@@ -44,7 +44,7 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     };
 
     // Shows instead of the message box; for tests.
-    using AlertHook = std::function<void(AlertStyle style, const std::string& message)>;
+    using AlertHook = std::function<void(const Alert& alert)>;
 
     SetupWindow();
     explicit SetupWindow(Options options, QWidget* parent = nullptr);
@@ -72,7 +72,7 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     TextControl& textLogID() override { return logicalIDControl_; }
     StepperControl& stepLogID() override { return stepperControl_; }
     ButtonControl& btTest() override { return testControl_; }
-    void showAlert(AlertStyle style, const std::string& message) override;
+    void showAlert(const Alert& alert) override;
     std::optional<std::size_t> choosePrinter(const std::vector<std::string>& printers) override;
 
     // ActionRunner: work on the window's worker thread, done back here.

@@ -129,7 +129,7 @@ void TallixMacAppDelegate::pressedRefreshSN() {
         [request, factory = deviceFactory_] { return ReadSerialNumber(request, factory); },
         [this](const PrinterOutcome& outcome) {
             if (outcome.alert) {
-                view_.showAlert(outcome.alert->style, outcome.alert->message);
+                view_.showAlert(*outcome.alert);
             } else if (outcome.serialNumber) {
                 view_.cbDevSN().setText(*outcome.serialNumber);
             }
@@ -173,13 +173,13 @@ void TallixMacAppDelegate::pressedTest() {
         [request, factory = deviceFactory_] { return PrintTestReport(request, factory); },
         [this](const PrinterOutcome& outcome) {
             if (outcome.alert) {
-                displayError(outcome.alert->message);
+                view_.showAlert(*outcome.alert);
             }
         });
 }
 
 void TallixMacAppDelegate::displayError(const std::string& message) {
-    view_.showAlert(AlertStyle::Critical, message);
+    view_.showAlert(Alert{AlertStyle::Critical, message, {}});
 }
 
 void TallixMacAppDelegate::showPrinter(const DetectedPrinter& printer) {
@@ -213,7 +213,7 @@ void TallixMacAppDelegate::pressedFindPrinter() {
     std::optional<ActionRunner::Done> finish =
         beginPrinterAction([this](const PrinterOutcome& outcome) {
             if (outcome.alert) {
-                view_.showAlert(outcome.alert->style, outcome.alert->message);
+                view_.showAlert(*outcome.alert);
                 return;
             }
             std::optional<std::size_t> chosen;

@@ -133,7 +133,8 @@ TEST_F(FindPrinter, NothingFoundSaysSoAndNamesThePortsInUse) {
     ASSERT_EQ(view.alerts.size(), 1U);
     EXPECT_EQ(view.alerts[0],
               (Alert{AlertStyle::Warning,
-                     "No printer found. In use by another program: " + held.path() + "."}));
+                     "No printer found. In use by another program: " + held.path() + ".",
+                     {}}));
     EXPECT_EQ(view.path.value, "");
     EXPECT_EQ(view.serial.value, "");
     EXPECT_FALSE(c.printerActionRunning());

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "serial/SerialManager.h"
 #include "setup/TallixMacAppDelegate.h"
 #include "tests/setup/FakeView.h"
 #include "tests/setup/RecordingDevice.h"
@@ -64,10 +65,10 @@ class PrinterActions : public ::testing::Test {
     }
 
     std::vector<Alert> warning(const std::string& text) {
-        return {Alert{AlertStyle::Warning, text}};
+        return {Alert{AlertStyle::Warning, text, {}}};
     }
     std::vector<Alert> critical(const std::string& text) {
-        return {Alert{AlertStyle::Critical, text}};
+        return {Alert{AlertStyle::Critical, text, {}}};
     }
 
     TempHome home;
@@ -179,16 +180,41 @@ TEST_F(PrinterActions, DisplayErrorIsACriticalAlert) {
     EXPECT_EQ(view.alerts, critical("Anything at all"));
 }
 
-TEST_F(PrinterActions, PortThatDoesNotExistCannotBeOpened) {
+TEST_F(PrinterActions, PortThatDoesNotExistCannotBeOpenedAndTheAlertSaysWhy) {
     // The plain device object, no recording: a real failure to open.
     view.path.value = home.path() + "/no-such-port";
     TallixMacAppDelegate c(view, nullptr, DefaultDeviceFactory(),
                            [] { return std::vector<ComboItem>{}; });
     c.pressedRefreshSN();
     c.pressedTest();
+    const std::string why =
+        "No such file or directory: check the port and that the printer is connected";
     EXPECT_EQ(view.alerts,
-              (std::vector<Alert>{{AlertStyle::Warning, "Can not open the path specified"},
-                                  {AlertStyle::Critical, "Unable to open port"}}));
+              (std::vector<Alert>{{AlertStyle::Warning, "Can not open the path specified", why},
+                                  {AlertStyle::Critical, "Unable to open port", why}}));
+}
+
+TEST_F(PrinterActions, APortInUseOrAFileGiveTheirOwnReasons) {
+    SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    SerialManager holder;  // a batch run on the same printer
+    ASSERT_GE(holder.open(sim.path(), 9600, 8, 0, 1), 0);
+    const std::string file = home.path() + "/receipt.txt";
+    ASSERT_TRUE(TempDir::WriteFile(file, "48;1\n"));
+
+    TallixMacAppDelegate c(view, nullptr, DefaultDeviceFactory(),
+                           [] { return std::vector<ComboItem>{}; });
+    for (const std::string& path : {sim.path(), file}) {
+        view.path.value = path;
+        c.pressedTest();
+    }
+    ASSERT_EQ(view.alerts.size(), 2U);
+    EXPECT_EQ(view.alerts[0].informativeText,
+              "Port in use: another tallix run, the set-up window or another program has it "
+              "open");
+    EXPECT_EQ(view.alerts[1].informativeText,
+              "Not a serial port: the path is no terminal (a file, folder, FIFO or /dev/null)");
+    EXPECT_EQ(sim.executedCommands(), std::vector<std::string>{});  // nothing reached it
 }
 
 // --- One action at a time -------------------------------------------------------------------

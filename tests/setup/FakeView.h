@@ -93,9 +93,7 @@ struct FakeView : SetupView {
     TextControl& textLogID() override { return logicalID; }
     StepperControl& stepLogID() override { return stepper; }
     ButtonControl& btTest() override { return test; }
-    void showAlert(AlertStyle style, const std::string& message) override {
-        alerts.push_back({style, message});
-    }
+    void showAlert(const Alert& alert) override { alerts.push_back(alert); }
     std::optional<std::size_t> choosePrinter(const std::vector<std::string>& printers) override {
         choicesOffered.push_back(printers);
         return choice;

@@ -27,6 +27,7 @@ namespace tallix::test {
 struct ShownAlert {
     AlertStyle style;
     std::string message;
+    std::string informativeText;
     bool onMainThread;
 };
 
@@ -45,8 +46,9 @@ class WindowFixture : public ::testing::Test {
             };
         }
         window = std::make_unique<SetupWindow>(std::move(options));
-        window->setAlertHook([this](AlertStyle style, const std::string& message) {
-            alerts.push_back({style, message, QThread::currentThread() == qApp->thread()});
+        window->setAlertHook([this](const Alert& alert) {
+            alerts.push_back({alert.style, alert.message, alert.informativeText,
+                              QThread::currentThread() == qApp->thread()});
         });
         window->start();
         window->show();

@@ -228,15 +228,19 @@ TEST_F(WindowPrinter, TestErrorComesBackOnTheMainThread) {
     ASSERT_EQ(alerts.size(), 1U);
     EXPECT_EQ(alerts[0].style, AlertStyle::Critical);
     EXPECT_EQ(alerts[0].message, "Unable to open port");
+    EXPECT_EQ(alerts[0].informativeText,
+              "No such file or directory: check the port and that the printer is connected");
     EXPECT_TRUE(alerts[0].onMainThread);
 }
 
 TEST_F(WindowPrinter, AlertIsAMessageBoxWithOneOkButton) {
     open();
     window->setAlertHook(nullptr);  // the real message box this time
-    combo("cbDevType")->setEditText("VX-38");
+    combo("cbDevType")->setEditText("VX-37");
+    combo("cbDevPath")->setEditText(QString::fromStdString(home.path() + "/no-such-port"));
 
     QString text;
+    QString informative;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QStringList buttons;
     QTimer answer;
@@ -246,6 +250,7 @@ TEST_F(WindowPrinter, AlertIsAMessageBoxWithOneOkButton) {
             return;
         }
         text = box->text();
+        informative = box->informativeText();
         icon = box->icon();
         for (QAbstractButton* b : box->buttons()) {
             buttons << b->text();
@@ -257,6 +262,8 @@ TEST_F(WindowPrinter, AlertIsAMessageBoxWithOneOkButton) {
     QTest::mouseClick(button("btRefreshSN"), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !text.isEmpty() && !window->busy(); }, 10000));
     EXPECT_EQ(text, "Can not open the path specified");
+    EXPECT_EQ(informative,
+              "No such file or directory: check the port and that the printer is connected");
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(buttons, QStringList{"OK"});
 }

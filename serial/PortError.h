@@ -1,0 +1,38 @@
+#pragma once
+
+// Why a port could not be opened, kept for the caller, the line trace, the system log and the
+// set-up window's alert.
+
+#include <string>
+
+namespace tallix {
+
+enum class PortFailure {
+    None,              // the last open succeeded, or none was tried
+    Missing,           // nothing at the path: adapter unplugged, wrong name (ENOENT, ENODEV, ENXIO)
+    PermissionDenied,  // the user may not open it, usually not in the group dialout (EACCES, EPERM)
+    InUse,             // another port object holds its lock, or a program has it exclusively
+    NotATerminal,      // a regular file, folder, FIFO or /dev/null: nothing was written to it
+    NotListed,         // no serial port's name begins with the port text
+    Other              // anything else; the errno text says what
+};
+
+struct PortError {
+    PortFailure failure = PortFailure::None;
+    int error = 0;  // the errno behind it (ENOTTY or EISDIR for NotATerminal, ENOENT for NotListed)
+    std::string port;  // the device path, or the port text that named no listed port
+
+    bool failed() const { return failure != PortFailure::None; }
+    // The reason and what to do about it: "Permission denied: add the user to the group dialout
+    // and log in again". "" when nothing failed.
+    std::string text() const;
+    // The port and the reason: "/dev/ttyUSB0: Permission denied: add the user to …".
+    std::string describe() const;
+
+    bool operator==(const PortError&) const = default;
+};
+
+// The reason for an open or lock of path that failed with error (an errno value).
+PortError PortErrorOf(int error, const std::string& path);
+
+}  // namespace tallix
