@@ -14,6 +14,25 @@ bool Cancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load();
 }
 
+// A reset and one wake-up exchange for the link's logical ID; true only for an answer to a
+// request for this ID. A late printer's answer to the request for an earlier ID may arrive
+// while this exchange waits, and it looks the same. An answer known to be given to the latest
+// request is this ID's. Otherwise (an earlier request went unanswered, so the ordinals of the
+// answers lag behind the requests) the ID is probed once more and needs a second, newer
+// answer: the printer answers only its own ID, and an exchange that gets no answer in time
+// writes a single request, so the earlier request the first answer may have belonged to was
+// the only one left for another ID.
+bool ProbeID(CashRegManager& link, WakeUpAnswer& answer) {
+    if (!link.Reset() || !link.WakeUPExchange(answer)) {
+        return false;
+    }
+    if (link.LastAnswerIsFresh()) {
+        return true;
+    }
+    const int64_t first = link.lastAnswerOrdinal();
+    return link.Reset() && link.WakeUPExchange(answer) && link.lastAnswerOrdinal() > first;
+}
+
 }  // namespace
 
 PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan,
@@ -48,7 +67,7 @@ PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan
         }
         link->InitializeCR(probe.logicalID, nullptr, 0);
         WakeUpAnswer answer;
-        const bool answered = link->Reset() && link->WakeUPExchange(answer);
+        const bool answered = ProbeID(*link, answer);
         tell(1);
         if (answered) {
             report.outcome = PortOutcome::Found;

@@ -1,8 +1,10 @@
 #pragma once
 
 // Looking for a printer on one port: at each speed and logical ID of a plan, a reset and a
-// single wake-up exchange. Never a command frame, so probing has no fiscal effect, and never
-// the repeated wake-ups that wait out a printer that does not answer.
+// single wake-up exchange (two when an answer might be a late one to an earlier ID). Never a
+// command frame, so probing has no fiscal effect, and never the repeated wake-ups that wait
+// out a printer that does not answer. A printer that answers only after the exchange has
+// stopped waiting is not found, rather than found under another ID.
 
 #include <atomic>
 #include <functional>

@@ -45,6 +45,13 @@ class CashRegManager : public SerialManager {
     // One wake-up exchange (up to three requests on checksum mismatches). True on a valid
     // answer, however old.
     bool WakeUPExchange(WakeUpAnswer& answer);
+    // The ordinal on this line (from 1) of the answer the last WakeUPExchange took; 0 when it
+    // took none, or one the scanner did not count.
+    int64_t lastAnswerOrdinal() const { return lastAnswer_; }
+    // True when that answer is known to have been given to the last wake-up request written,
+    // not to an earlier one (which may have named another logical ID). A request that went
+    // unanswered earlier on the line leaves later answers unproven: see AnswerScanner.
+    bool LastAnswerIsFresh() const;
     // Reset, then up to 201 wake-up exchanges, until one brings an answer given after the last
     // command frame written on this link (or after the link was opened). False at once when
     // the line is gone or never falls silent.

@@ -93,6 +93,10 @@ bool CashRegManager::WakeUPExchange(WakeUpAnswer& answer) {
     return false;
 }
 
+bool CashRegManager::LastAnswerIsFresh() const {
+    return lastAnswer_ > 0 && AnswerScanner::GivenAfter(lastAnswer_, scanner_.requests() - 1);
+}
+
 bool CashRegManager::WakeUP(WakeUpAnswer& answer) {
     return WakeUP(answer, Trust{frameMark_, std::nullopt});
 }

@@ -137,6 +137,33 @@ TEST(DetectPrinters, FindsEachPrinterAtItsSpeedAndIDAndTellsWhatElseHappened) {
     EXPECT_EQ(wakeUps, 1);  // ID 3 is tried first
 }
 
+// A printer that answers after the wake-up has stopped waiting for the LF: its answer to ID 7
+// arrives while ID 1 is probed. It is not taken for ID 1's (nor for any other ID's) answer.
+TEST(DetectPrinters, ALateAnswerIsNeverCreditedToTheNextID) {
+    SimProcess late({"--serial", "SN-LATE", "--logical-id", "7", "--delay-ms", "300"});
+    ASSERT_TRUE(late.ready());
+    const std::vector<PortReport> reports =
+        DetectPrinters({AsGiven(late.path())}, DetectionPlan({7}, false));
+    ASSERT_EQ(reports.size(), 1U);
+    // Too slow for the wake-up exchange: not found at all, rather than found under an ID
+    // that is not its own. (A host slowed down enough to still wait when the answer comes
+    // finds it under ID 7.)
+    if (reports[0].outcome == PortOutcome::Found) {
+        ASSERT_TRUE(reports[0].printer.has_value());
+        EXPECT_EQ(reports[0].printer->logicalID, 7);
+        EXPECT_EQ(reports[0].printer->speed, 9600);
+    } else {
+        EXPECT_EQ(reports[0].outcome, PortOutcome::NotFound);
+        EXPECT_FALSE(reports[0].printer.has_value());
+    }
+    // The printer did answer ID 7 (late), so the answer was on the line during later probes.
+    int answered = 0;
+    for (const auto& entry : late.journalLines()) {
+        answered += entry.kind() == "wakeup" && entry.flag("answered") ? 1 : 0;
+    }
+    EXPECT_GE(answered, 1);
+}
+
 TEST(DetectPrinters, CancelStopsEveryPortBeforeItsNextProbe) {
     SimProcess dead({"--mute"});
     ASSERT_TRUE(dead.ready());
