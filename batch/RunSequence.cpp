@@ -49,7 +49,7 @@ class FrameHook {
     CashRegManager& link_;
 };
 
-void JournalNote(const std::string& text) {
+void TraceJournal(const std::string& text) {
     TraceLineNote("JOURNAL", text);
 }
 
@@ -57,14 +57,12 @@ void JournalNote(const std::string& text) {
 // the printer stopped, and keeping the job journal up to date. True when every line was
 // answered.
 bool RunJob(const Options& options, VX37RO& device, ResultFile& result,
-            const CommandFileRead& commands, const std::string& serialNumber,
-            const StopRequested& stop, const std::string& journalFolder) {
-    JobJournal journal(journalFolder, serialNumber, JournalNote);
+            const CommandFileRead& commands, JobJournal& journal, const StopRequested& stop) {
     // The serial number's wake-up has just read the counter; nothing has been sent yet.
     const std::optional<int32_t> sequence = device.link().lastSequence();
     const ResumePlan plan = PlanResume(journal.saved(), commands.identity, sequence,
                                        commands.lines.size(), options.resume);
-    JournalNote(plan.reason);
+    TraceJournal(plan.reason);
     journal.Begin(commands.identity, plan, sequence);
 
     CommandRun run;
@@ -84,7 +82,7 @@ bool RunJob(const Options& options, VX37RO& device, ResultFile& result,
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
 int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& serialNumber,
-                    const StopRequested& stop, const std::string& journalFolder) {
+                    const StopRequested& stop, JobJournal* journal) {
     if (stop && stop()) {
         return kExitResultFileFailed;
     }
@@ -106,8 +104,7 @@ int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& s
         result->Close();
         return commands.status;
     }
-    const bool allAnswered =
-        RunJob(options, device, *result, commands, serialNumber, stop, journalFolder);
+    const bool allAnswered = RunJob(options, device, *result, commands, *journal, stop);
     result->Close();
     return allAnswered ? kExitOk : kExitResultWriteFailed;
 }
@@ -152,7 +149,23 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
     if (!device->Oxel_GetSerial(serialNumber)) {
         return kExitSerialNumberFailed;
     }
-    return RunOnOpenDevice(options, *device, serialNumber, stop, journalFolder);
+    if (options.serialNumberOnly) {
+        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr);
+    }
+    JobJournal journal(journalFolder, serialNumber, TraceJournal);
+    // A printer that answers late may still be answering wake-ups of the run that stopped
+    // part-way; such an answer carries the counter as it was then, and a resume decided on it
+    // could send an executed line again. So before a job may be continued, the line settles
+    // and the counter is read afresh.
+    if (options.resume && journal.saved() && !journal.saved()->finished) {
+        TraceJournal(
+            "an unfinished job: waiting for the line to settle before reading the counter");
+        std::string again;
+        if (!device->link().Settle() || !device->Oxel_GetSerial(again) || again != serialNumber) {
+            return kExitSerialNumberFailed;
+        }
+    }
+    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal);
 }
 
 }  // namespace tallix

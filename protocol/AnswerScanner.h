@@ -29,6 +29,9 @@ namespace tallix {
 class AnswerScanner {
   public:
     void requestWritten() { ++requests_; }
+    // The requests still unanswered will never be answered (the line has been silent for
+    // longer than any answer takes): the next answer belongs to the next request.
+    void forgetUnanswered() { answers_ = requests_; }
     void feed(uint8_t byte);
     void feed(const uint8_t* bytes, int count);
 

@@ -109,6 +109,30 @@ bool CashRegManager::ClearReadBuf() {
     return true;
 }
 
+bool CashRegManager::Settle() {
+    if (!serCom) {
+        return false;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto seconds = [](double value) {
+        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(value));
+    };
+    const auto limit = Clock::now() + seconds(kSettleLimit);
+    auto quietUntil = Clock::now() + seconds(kSettleQuiet);
+    for (auto now = Clock::now(); now < quietUntil; now = Clock::now()) {
+        if (now >= limit || !serCom->lineAlive()) {
+            return false;
+        }
+        const double left = std::chrono::duration<double>(quietUntil - now).count();
+        if (ReadByte(std::min(left, kSettleRead)) != -1) {
+            quietUntil = Clock::now() + seconds(kSettleQuiet);
+        }
+    }
+    scanner_.forgetUnanswered();
+    frameMark_ = scanner_.requests();
+    return true;
+}
+
 int CashRegManager::ReadByte(double timeout) {
     const int byte = serCom->readByte(timeout);
     if (byte >= 0) {

@@ -39,6 +39,12 @@ class CashRegManager : public SerialManager {
     // Reads and discards until the line has been silent for 0.01 s. False when the line did
     // not fall silent within kDrainLimit or kDrainLimitBytes: it counts as dead.
     bool ClearReadBuf();
+    // Waits until the line has been silent for kSettleQuiet, reading (and counting) whatever
+    // comes, then takes every request still unanswered as lost: the next wake-up's answer is
+    // one given after this call. For a run that follows a run stopped part-way, whose late
+    // answers may still be on the line. False when the line does not fall silent within
+    // kSettleLimit.
+    bool Settle();
     // Five fill bytes, DC3 DC3 DC3, 0.02 s pause, five fill bytes. False when nothing
     // could be written.
     bool Reset();

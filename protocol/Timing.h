@@ -21,6 +21,14 @@ constexpr int kResetDC3Count = 3;
 constexpr double kDrainLimit = 2.0;
 constexpr int kDrainLimitBytes = 4096;
 
+// Settle: before a job that stopped part-way is continued, the line must have been silent this
+// long, longer than the latest answer a busy printer was seen to give (2.6 s in the fault
+// rows), so that no answer to a request of the earlier run is still on its way; a line that
+// does not fall silent within the limit counts as dead.
+constexpr double kSettleQuiet = 3.0;
+constexpr double kSettleLimit = 10.0;
+constexpr double kSettleRead = 0.1;  // one read while settling
+
 // The wake-up exchange.
 constexpr double kAnswerByteTimeout = 0.02;  // every read of the answer frame
 constexpr int kWakeUpRequests = 3;           // requests in one exchange (checksum mismatches)

@@ -72,5 +72,15 @@ TEST(LinkEndlessLine, CommandOnALineAsFastAsItGoesFailsAndSendsNoFrame) {
     EXPECT_TRUE(next.Open(line.path(), 115200));
 }
 
+TEST(LinkEndlessLine, SettleOnALineThatKeepsTalkingGivesUp) {
+    StreamingPty line(960);
+    ASSERT_FALSE(line.path().empty());
+    CashRegManager link;
+    ASSERT_TRUE(link.Open(line.path(), 9600));
+    link.InitializeCR(1, kNoMap, 15);
+    EXPECT_EQ(Within(line, [&] { return link.Settle(); }), std::optional<bool>(false));
+    link.Close();
+}
+
 }  // namespace
 }  // namespace tallix

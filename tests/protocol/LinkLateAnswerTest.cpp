@@ -101,5 +101,21 @@ TEST_F(LinkLateAnswer, MovedCounterInAnAnswerThatLooksStaleEndsTheLoop) {
     EXPECT_EQ(printer.wakeUps(), 4);
 }
 
+// The first request of a new link goes unanswered (the printer missed it, or its answer was
+// the one an earlier run was still owed). Once the line has settled, that request counts as
+// lost, so the next wake-up trusts the first answer it gets and costs one request, not two.
+TEST_F(LinkLateAnswer, SettledLineTrustsTheNextAnswerAtOnce) {
+    printer.onWakeUp([](int index, const std::string&, int& sequence) {
+        return index == 0 ? Bytes{} : RawPrinter::DefaultAnswer(sequence);
+    });
+    WakeUpAnswer answer;
+    ASSERT_TRUE(link.WakeUP(answer));
+    ASSERT_EQ(printer.wakeUps(), 2);
+    ASSERT_TRUE(link.Settle());
+    ASSERT_TRUE(link.WakeUP(answer));
+    EXPECT_EQ(printer.wakeUps(), 3);
+    EXPECT_EQ(link.lastSequence(), 1);
+}
+
 }  // namespace
 }  // namespace tallix
