@@ -14,6 +14,21 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
+// Where a number's digits start: after leading blanks and an optional "+" or "-" (which sets
+// negative).
+std::size_t SkipBlanksAndSign(std::string_view text, bool& negative) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
+    }
+    negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    return i;
+}
+
 }  // namespace
 
 int32_t ParseLeadingInt(std::string_view text) {
@@ -21,15 +36,8 @@ int32_t ParseLeadingInt(std::string_view text) {
 }
 
 std::optional<int32_t> LeadingInt(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) {
-        ++i;
-    }
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    size_t i = SkipBlanksAndSign(text, negative);
     if (i == text.size() || !IsDigit(text[i])) {
         return std::nullopt;
     }
@@ -56,15 +64,8 @@ std::optional<int32_t> LeadingInt(std::string_view text) {
 }
 
 double ParseLeadingDecimal(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) {
-        ++i;
-    }
     bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    std::size_t i = SkipBlanksAndSign(text, negative);
     const std::size_t begin = i;
     // Decimal magnitude of the mantissa's leading digit, to tell overflow from underflow.
     long long magnitude = 0;

@@ -1,5 +1,6 @@
 #include "tests/support/JournalEntry.h"
 
+#include <charconv>
 #include <sstream>
 
 namespace tallix::test {
@@ -9,19 +10,6 @@ namespace {
 // The name of the field with the exact bytes of `key` (as the printer's journal names it).
 std::string HexKey(const std::string& key) {
     return key == "text" ? "hex" : key + "_hex";
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -51,12 +39,12 @@ std::string JournalEntry::bytes(const std::string& key) const {
     const auto& digits = hex->get_ref<const std::string&>();
     std::string out;
     for (std::size_t i = 0; i + 1 < digits.size(); i += 2) {
-        const int high = HexDigit(digits[i]);
-        const int low = HexDigit(digits[i + 1]);
-        if (high < 0 || low < 0) {
+        unsigned byte = 0;
+        const char* pair = digits.data() + i;
+        if (std::from_chars(pair, pair + 2, byte, 16).ptr != pair + 2) {
             return str(key);
         }
-        out += static_cast<char>(high * 16 + low);
+        out += static_cast<char>(byte);
     }
     return out;
 }
