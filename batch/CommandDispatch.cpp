@@ -1,9 +1,8 @@
 #include "batch/CommandDispatch.h"
 
 #include "config/Numbers.h"
-#include "device/VX37RO.h"
+#include "device/Device.h"
 #include "journal/JobJournal.h"
-#include "protocol/CashRegManager.h"
 
 namespace tallix {
 namespace {
@@ -42,7 +41,7 @@ bool MaySendCommand(int32_t commandNumber) {
     }
 }
 
-std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line) {
+std::optional<int32_t> DispatchCommand(Device& device, const CommandLine& line) {
     const std::size_t fields = line.fieldCount();
     switch (line.commandNumber()) {
         case 49:
@@ -108,14 +107,14 @@ std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line) 
     }
 }
 
-bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
+bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines& lines,
                          const StopRequested& stop) {
     CommandRun run;
     run.stop = stop;
     return ExecuteCommandLines(device, result, lines, run);
 }
 
-bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
+bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines& lines,
                          CommandRun& run) {
     run.finished = false;
     int32_t lastCode = kCodeDone;
@@ -143,7 +142,7 @@ bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines&
             code = lastCode;
             if (run.journal != nullptr) {
                 if (code == kCodeDone) {
-                    run.journal->LineDone(device.link().lastSequence());
+                    run.journal->LineDone(device.LastSequence());
                 } else {
                     run.journal->LineFailed();
                 }

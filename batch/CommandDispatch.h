@@ -11,8 +11,8 @@
 
 namespace tallix {
 
+class Device;
 class JobJournal;
-class VX37RO;
 
 // Asked between the steps of a run: true when the run must stop there (a stop signal came).
 using StopRequested = std::function<bool()>;
@@ -32,7 +32,7 @@ constexpr int32_t kCodeSyntaxError = 5005;
 // also for 69 whose field 1 does not begin with decimal digits); nothing when the line
 // executes nothing (an unknown number, 69 with a number other than 0 or 2, 70 without
 // exactly four fields).
-std::optional<int32_t> DispatchCommand(VX37RO& device, const CommandLine& line);
+std::optional<int32_t> DispatchCommand(Device& device, const CommandLine& line);
 
 // A line with this command number may send a command to the printer (it is one of those
 // above); any other executes nothing.
@@ -57,9 +57,9 @@ struct CommandRun {
 // result line cannot be written; the remaining lines are then neither run nor answered.
 // When stop (if given) answers true before a line, that line and the rest are neither run
 // nor answered, and the result is true: every command sent has its line.
-bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
+bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines& lines,
                          const StopRequested& stop = {});
-bool ExecuteCommandLines(VX37RO& device, ResultFile& result, const CommandLines& lines,
+bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines& lines,
                          CommandRun& run);
 
 }  // namespace tallix

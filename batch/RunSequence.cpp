@@ -10,43 +10,41 @@
 #include "batch/ResultFile.h"
 #include "config/FileSystem.h"
 #include "config/Numbers.h"
+#include "device/Device.h"
 #include "device/VX37RO.h"
 #include "journal/JobJournal.h"
 #include "journal/JournalPlace.h"
 #include "journal/ResumePlan.h"
-#include "protocol/CashRegManager.h"
 #include "serial/LineTrace.h"
 
 namespace tallix {
 namespace {
 
-constexpr const char* kDeviceType = "VX-37";
-
 // Closes the printer when the run leaves the stages after a successful Open.
 class OpenDevice {
   public:
-    explicit OpenDevice(VX37RO& device) : device_(device) {}
+    explicit OpenDevice(Device& device) : device_(device) {}
     ~OpenDevice() { device_.Close(); }
     OpenDevice(const OpenDevice&) = delete;
     OpenDevice& operator=(const OpenDevice&) = delete;
 
   private:
-    VX37RO& device_;
+    Device& device_;
 };
 
-// Unhooks the journal from the link when the command run ends, however it ends.
+// Unhooks the journal from the device when the command run ends, however it ends.
 class FrameHook {
   public:
-    FrameHook(CashRegManager& link, JobJournal& journal) : link_(link) {
-        link_.setBeforeFrame(
+    FrameHook(Device& device, JobJournal& journal) : device_(device) {
+        device_.SetBeforeFrame(
             [&journal](int32_t sequenceBefore) { journal.FrameComing(sequenceBefore); });
     }
-    ~FrameHook() { link_.setBeforeFrame(nullptr); }
+    ~FrameHook() { device_.SetBeforeFrame(nullptr); }
     FrameHook(const FrameHook&) = delete;
     FrameHook& operator=(const FrameHook&) = delete;
 
   private:
-    CashRegManager& link_;
+    Device& device_;
 };
 
 void TraceJournal(const std::string& text) {
@@ -56,10 +54,10 @@ void TraceJournal(const std::string& text) {
 // The command lines on the printer, continuing its unfinished job of this command file where
 // the printer stopped, and keeping the job journal up to date. True when every line was
 // answered.
-bool RunJob(const Options& options, VX37RO& device, ResultFile& result,
+bool RunJob(const Options& options, Device& device, ResultFile& result,
             const CommandFileRead& commands, JobJournal& journal, const StopRequested& stop) {
     // The serial number's wake-up has just read the counter; nothing has been sent yet.
-    const std::optional<int32_t> sequence = device.link().lastSequence();
+    const std::optional<int32_t> sequence = device.LastSequence();
     const ResumePlan plan = PlanResume(journal.saved(), commands.identity, sequence,
                                        commands.lines.size(), options.resume);
     TraceJournal(plan.reason);
@@ -71,7 +69,7 @@ bool RunJob(const Options& options, VX37RO& device, ResultFile& result,
     run.stop = stop;
     bool allAnswered = false;
     {
-        const FrameHook hook(device.link(), journal);
+        const FrameHook hook(device, journal);
         allAnswered = ExecuteCommandLines(device, result, commands.lines, run);
     }
     // Recorded while the port is still held: only the run that holds it touches the journal.
@@ -81,7 +79,7 @@ bool RunJob(const Options& options, VX37RO& device, ResultFile& result,
 
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
-int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& serialNumber,
+int RunOnOpenDevice(const Options& options, Device& device, const std::string& serialNumber,
                     const StopRequested& stop, JobJournal* journal) {
     if (stop && stop()) {
         return kExitResultFileFailed;
@@ -112,8 +110,7 @@ int RunOnOpenDevice(const Options& options, VX37RO& device, const std::string& s
 }  // namespace
 
 int RunBatch(const Options& options, const StopRequested& stop, PortError* openError) {
-    return RunBatch(
-        options, [] { return std::make_unique<VX37RO>(); }, stop, JournalFolder(), openError);
+    return RunBatch(options, VX37ROFactory(), stop, JournalFolder(), openError);
 }
 
 int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRequested& stop,
@@ -128,8 +125,8 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         options.logicalID = ParseLeadingInt(options.logicalIDText);
     }
 
-    const std::unique_ptr<VX37RO> device = makeDevice();
-    if (!device || options.deviceType != kDeviceType) {
+    const std::unique_ptr<Device> device = makeDevice();
+    if (!device || options.deviceType != kDeviceTypeVX37) {
         return kExitWrongDeviceType;
     }
     if (stop && stop()) {
@@ -161,7 +158,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         TraceJournal(
             "an unfinished job: waiting for the line to settle before reading the counter");
         std::string again;
-        if (!device->link().Settle() || !device->Oxel_GetSerial(again) || again != serialNumber) {
+        if (!device->Settle() || !device->Oxel_GetSerial(again) || again != serialNumber) {
             return kExitSerialNumberFailed;
         }
     }

@@ -8,11 +8,10 @@
 
 #include "batch/CommandDispatch.h"
 #include "batch/Options.h"
+#include "device/Device.h"
 #include "serial/PortError.h"
 
 namespace tallix {
-
-class VX37RO;
 
 // Runs one batch job with options whose two file paths are given and returns the process
 // exit code (batch/ExitCodes.h). Prints nothing. When stop (if given) answers true, the run
@@ -27,7 +26,6 @@ int RunBatch(const Options& options, const StopRequested& stop = {},
 // The same run on the device object that makeDevice creates (once, after the options are
 // complete), so that tests can stand a recording device in for the printer, keeping the job
 // journal in journalFolder (none when "").
-using DeviceFactory = std::function<std::unique_ptr<VX37RO>()>;
 int RunBatch(const Options& options, const DeviceFactory& makeDevice,
              const StopRequested& stop = {}, const std::string& journalFolder = {},
              PortError* openError = nullptr);

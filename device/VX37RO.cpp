@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "device/CharacterMap.h"
@@ -80,6 +81,18 @@ bool VX37RO::Initialize(int logicalID) {
 
 void VX37RO::SetCodePage(uint64_t codePage) {
     cashRegMan->setString_codepage(codePage);
+}
+
+bool VX37RO::Settle() {
+    return cashRegMan->Settle();
+}
+
+void VX37RO::SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) {
+    cashRegMan->setBeforeFrame(std::move(hook));
+}
+
+std::optional<int32_t> VX37RO::LastSequence() const {
+    return cashRegMan->lastSequence();
 }
 
 Outcome VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double quantity,
@@ -172,6 +185,10 @@ Outcome VX37RO::Other_ServiceMoneyTransfer(int direction, double amount) {
 
 bool VX37RO::Other_PrintDubliate() {
     return static_cast<bool>(Send(*cashRegMan, std::string("E;2;;;;;"), true));
+}
+
+DeviceFactory VX37ROFactory() {
+    return [] { return std::make_unique<VX37RO>(); };
 }
 
 }  // namespace tallix

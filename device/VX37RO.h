@@ -4,9 +4,12 @@
 // command text and runs one command exchange on the link.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "device/Device.h"
 #include "device/Outcome.h"
 #include "serial/PortError.h"
 
@@ -14,45 +17,50 @@ namespace tallix {
 
 class CashRegManager;
 
-class VX37RO {
+// The device type that names this printer in the preferences, on the command line and in
+// the set-up window.
+inline constexpr const char* kDeviceTypeVX37 = "VX-37";
+
+class VX37RO final : public Device {
   public:
     VX37RO();
-    virtual ~VX37RO();
+    ~VX37RO() override;
     VX37RO(const VX37RO&) = delete;
     VX37RO& operator=(const VX37RO&) = delete;
+    VX37RO(VX37RO&&) = delete;
+    VX37RO& operator=(VX37RO&&) = delete;
 
-    virtual bool Open(const std::string& port, int boudRate);
-    // Why the last Open failed: the port that could not be opened and the reason.
-    virtual PortError openError() const;
-    virtual void Close();
+    bool Open(const std::string& port, int boudRate) override;
+    PortError openError() const override;
+    void Close() override;
     // Installs the logical ID, the printer's character map and Windows-1250. No traffic.
-    virtual bool Initialize(int logicalID);
-    virtual void SetCodePage(uint64_t codePage);
+    bool Initialize(int logicalID) override;
+    void SetCodePage(uint64_t codePage);
 
-    // The operations that take numbers or names are Refused, with nothing sent, when these
-    // cannot make a valid command: a number that is not finite or makes the text longer than
-    // the printer takes, an item name over 130 characters, a kind or direction other than 0
-    // or 1.
-    virtual Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity,
-                                  int shtand, int stockGroup, int vatGroup);
-    virtual Outcome Sell_Payment(int paymentType, double amount);
-    virtual bool Sell_PrintText(const std::string& row1, const std::string& row2,
-                                const std::string& row3, const std::string& row4,
-                                const std::string& row5);
-    virtual Outcome Sell_Percent(int kind, double percent);
-    virtual bool Sell_PrintBarcode(int type, const std::string& data);
-    virtual bool Report_FiscalDay();
-    virtual bool Report_NonFiscalDay();
-    // The serial number from a wake-up answer; serial is left as it was on failure.
-    virtual bool Oxel_GetSerial(std::string& serial);
-    virtual bool Other_Beep();
-    virtual Outcome Other_ServiceMoneyTransfer(int direction, double amount);
-    virtual bool Other_PrintDubliate();
+    Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
+                          int stockGroup, int vatGroup) override;
+    Outcome Sell_Payment(int paymentType, double amount) override;
+    bool Sell_PrintText(const std::string& row1, const std::string& row2, const std::string& row3,
+                        const std::string& row4, const std::string& row5) override;
+    Outcome Sell_Percent(int kind, double percent) override;
+    // The printer prints no bar codes and has no beeper here: both always fail.
+    bool Sell_PrintBarcode(int type, const std::string& data);
+    bool Report_FiscalDay() override;
+    bool Report_NonFiscalDay() override;
+    bool Oxel_GetSerial(std::string& serial) override;
+    bool Other_Beep();
+    Outcome Other_ServiceMoneyTransfer(int direction, double amount) override;
+    bool Other_PrintDubliate() override;
 
-    CashRegManager& link() { return *cashRegMan; }
+    bool Settle() override;
+    void SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) override;
+    std::optional<int32_t> LastSequence() const override;
 
   private:
     std::unique_ptr<CashRegManager> cashRegMan;
 };
+
+// Makes a VX37RO on the real line.
+DeviceFactory VX37ROFactory();
 
 }  // namespace tallix

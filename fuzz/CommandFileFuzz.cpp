@@ -11,80 +11,37 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "batch/CommandDispatch.h"
 #include "batch/CommandFile.h"
 #include "batch/ResultFile.h"
-#include "device/VX37RO.h"
 #include "fuzz/FuzzCheck.h"
+#include "tests/support/RecordingDevice.h"
 
 using tallix::fuzz::Require;
 
 namespace {
 
-// Answers every operation without touching the line: true, except for the call numbered
-// failAt (from 1).
-class RecordingDevice : public tallix::VX37RO {
-  public:
-    explicit RecordingDevice(int failAt) : failAt_(failAt) {}
-
-    int calls() const { return calls_; }
-
-    bool Open(const std::string&, int) override { return answer(); }
-    void Close() override {}
-    bool Initialize(int) override { return answer(); }
-    void SetCodePage(uint64_t) override {}
-    tallix::Outcome Sell_SellItem(const std::string& item, double, double, int shtand,
-                                  int stockGroup, int) override {
-        Require(shtand == 1 && stockGroup == 1);
-        touch(item);
-        return answer();
-    }
-    tallix::Outcome Sell_Payment(int, double) override { return answer(); }
-    bool Sell_PrintText(const std::string& a, const std::string& b, const std::string& c,
-                        const std::string& d, const std::string& e) override {
-        for (const std::string* row : {&a, &b, &c, &d, &e}) {
-            touch(*row);
-        }
-        return answer();
-    }
-    tallix::Outcome Sell_Percent(int kind, double percent) override {
-        Require(kind == 0 || kind == 1);
+// What the dispatch may ask of the printer, whatever the file holds: sales always at stand 1
+// in stock group 1, and percentages of kind 0 or 1 between 0 and 99.99.
+void RequireSoundArguments(const std::string& call) {
+    const auto number = [](const std::string& text) { return std::strtod(text.c_str(), nullptr); };
+    if (call.rfind("Sell_SellItem(", 0) == 0) {
+        // "Sell_SellItem(<name>, <price>, <quantity>, <stand>, <stock group>, <vat>)"; the
+        // name may hold anything, so the fields are taken from the end.
+        const std::size_t vat = call.rfind(", ");
+        const std::size_t stockGroup = call.rfind(", ", vat - 1);
+        const std::size_t stand = call.rfind(", ", stockGroup - 1);
+        Require(stand != std::string::npos);
+        Require(call.compare(stand, vat - stand, ", 1, 1") == 0);
+    } else if (call.rfind("Sell_Percent(", 0) == 0) {
+        const std::string kind = call.substr(13, 3);
+        Require(kind == "0, " || kind == "1, ");
+        const double percent = number(call.substr(16));
         Require(percent >= 0.0 && percent <= 99.99);
-        return answer();
     }
-    bool Sell_PrintBarcode(int, const std::string& data) override {
-        touch(data);
-        return answer();
-    }
-    bool Report_FiscalDay() override { return answer(); }
-    bool Report_NonFiscalDay() override { return answer(); }
-    bool Oxel_GetSerial(std::string&) override { return answer(); }
-    bool Other_Beep() override { return answer(); }
-    tallix::Outcome Other_ServiceMoneyTransfer(int, double) override { return answer(); }
-    bool Other_PrintDubliate() override { return answer(); }
-
-  private:
-    bool answer() {
-        Require(!failed_);  // nothing is sent after a failed command
-        ++calls_;
-        failed_ = calls_ == failAt_;
-        return !failed_;
-    }
-    // Reads every byte, so that AddressSanitizer sees a text that is not what it claims.
-    void touch(const std::string& text) {
-        unsigned sum = 0;
-        for (const char c : text) {
-            sum += static_cast<unsigned char>(c);
-        }
-        sink_ += sum;
-    }
-
-    int failAt_;
-    int calls_ = 0;
-    bool failed_ = false;
-    unsigned sink_ = 0;
-};
+}
 
 const std::string& ScratchPath() {
     static const std::string path = [] {
@@ -134,11 +91,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!result) {
         return 0;
     }
-    RecordingDevice device(failAt);
-    const bool completed = ExecuteCommandLines(device, *result, read.lines);
+    test::DeviceScript script;
+    script.failAtCall = failAt;
+    bool completed = false;
+    {
+        test::RecordingDevice device(script);
+        completed = ExecuteCommandLines(device, *result, read.lines);
+    }
     if (!fullResultDevice) {
         Require(completed);
     }
-    Require(static_cast<std::size_t>(device.calls()) <= read.lines.size());
+    const std::vector<std::string> calls = script.calls();
+    Require(calls.size() <= read.lines.size());
+    // Nothing is sent after a failed command.
+    if (failAt > 0) {
+        Require(calls.size() <= static_cast<std::size_t>(failAt));
+    }
+    for (const std::string& call : calls) {
+        RequireSoundArguments(call);
+    }
     return 0;
 }

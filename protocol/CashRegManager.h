@@ -17,9 +17,14 @@
 
 namespace tallix {
 
-// The inherited SerialManager side only lists ports; all line traffic goes through serCom.
-class CashRegManager : public SerialManager {
+// The inherited SerialManager side only lists ports, and only its port listing is reachable
+// from outside; all line traffic goes through serCom.
+class CashRegManager : private SerialManager {
   public:
+    using SerialManager::findRS232Ports;
+    using SerialManager::pathAtIndex;
+    using SerialManager::streamAtIndex;
+
     CashRegManager();
     ~CashRegManager() override;
 

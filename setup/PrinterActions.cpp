@@ -4,7 +4,6 @@
 #include <string>
 #include <utility>
 
-#include "device/VX37RO.h"
 #include "serial/PortIdentity.h"
 
 namespace tallix {
@@ -18,20 +17,16 @@ PrinterOutcome Failure(AlertStyle style, std::string message, std::string inform
 }
 
 // Why the port could not be opened, for the alert's informative text; "" without a device.
-std::string OpenFailureText(const VX37RO* device) {
+std::string OpenFailureText(const Device* device) {
     return device != nullptr ? device->openError().text() : std::string();
 }
 
 }  // namespace
 
-DeviceFactory DefaultDeviceFactory() {
-    return [] { return std::make_unique<VX37RO>(); };
-}
-
 PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory) {
     constexpr AlertStyle kStyle = AlertStyle::Warning;
     // Without a device object every device call counts as failed, so the first one decides.
-    std::unique_ptr<VX37RO> device;
+    std::unique_ptr<Device> device;
     if (request.type == kDeviceTypeVX37 && factory) {
         device = factory();
     }
@@ -55,7 +50,7 @@ PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFa
 
 PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory) {
     constexpr AlertStyle kStyle = AlertStyle::Critical;
-    std::unique_ptr<VX37RO> device = factory ? factory() : nullptr;
+    std::unique_ptr<Device> device = factory ? factory() : nullptr;
     if (!device || !device->Open(request.path, kTestSpeed)) {
         return Failure(kStyle, "Unable to open port", OpenFailureText(device.get()));
     }

@@ -11,18 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "device/Device.h"
 #include "device/PrinterDetection.h"
+#include "device/VX37RO.h"
 #include "setup/SetupView.h"
 
 namespace tallix {
-
-class VX37RO;
-
-// Creates the device object for one action. Called on the thread that runs the action.
-using DeviceFactory = std::function<std::unique_ptr<VX37RO>()>;
-
-// A plain VX37RO.
-DeviceFactory DefaultDeviceFactory();
 
 // What a printer action brings back: the serial number read (when reading it succeeded) and
 // the alert to show (when a step failed).
@@ -32,8 +26,6 @@ struct PrinterOutcome {
     std::vector<DetectedPrinter> printers;  // Find Printer: every printer that answered
 };
 
-// The one type the window can talk to.
-inline constexpr const char* kDeviceTypeVX37 = "VX-37";
 // The test report always runs at this speed, whatever the speed box shows.
 inline constexpr int kTestSpeed = 38400;
 
@@ -45,8 +37,9 @@ struct ReadSerialRequest {
 };
 
 // Open at the given speed, Initialize, Oxel_GetSerial, Close. Failures give a warning alert;
-// a type other than "VX-37" fails like a port that cannot be opened, and opens nothing. The
-// alert of a port that cannot be opened says why in its informative text.
+// a type other than kDeviceTypeVX37 (the one type the window can talk to) fails like a port
+// that cannot be opened, and opens nothing. The alert of a port that cannot be opened says
+// why in its informative text.
 PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory);
 
 struct TestRequest {

@@ -38,7 +38,7 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     static constexpr int kLogicalIDTypedLength = 2;
 
     struct Options {
-        DeviceFactory deviceFactory = DefaultDeviceFactory();
+        DeviceFactory deviceFactory = VX37ROFactory();
         PortLister portLister = ListPortChoices;
         bool watchPorts = true;  // follow hot-plug notices when the machine gives them
     };

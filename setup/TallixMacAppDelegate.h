@@ -26,7 +26,7 @@ class TallixMacAppDelegate {
     // view and runner must outlive the controller. Without a runner, printer actions run in
     // place on the calling thread.
     explicit TallixMacAppDelegate(SetupView& view, ActionRunner* runner = nullptr,
-                                  DeviceFactory deviceFactory = DefaultDeviceFactory(),
+                                  DeviceFactory deviceFactory = VX37ROFactory(),
                                   PortLister portLister = ListPortChoices);
 
     // Window start: prepares and reads the preferences file (writing the start-up document

@@ -10,12 +10,13 @@
 #include "batch/ExitCodes.h"
 #include "batch/ResultFile.h"
 #include "batch/RunSequence.h"
-#include "tests/batch/RecordingDevice.h"
+#include "tests/support/RecordingDevice.h"
 #include "tests/support/TempDir.h"
 
 namespace tallix {
 namespace {
 
+using test::DeviceScript;
 using test::RecordingDevice;
 using test::TempDir;
 using Calls = std::vector<std::string>;
@@ -24,13 +25,15 @@ using Calls = std::vector<std::string>;
 struct Dispatched {
     explicit Dispatched(const std::string& text, std::vector<std::string> failing = {},
                         std::vector<std::string> refusing = {}) {
-        RecordingDevice device(calls);
-        device.failing = std::move(failing);
-        device.refusing = std::move(refusing);
+        DeviceScript script;
+        script.failing = std::move(failing);
+        script.refusing = std::move(refusing);
+        RecordingDevice device(script);
         std::optional<ResultFile> file = ResultFile::Open(dir.file("result.txt"));
         EXPECT_TRUE(file.has_value());
         answered = ExecuteCommandLines(device, *file, CommandLines(text));
         file->Close();
+        calls = script.calls();
         result = TempDir::ReadFile(dir.file("result.txt"));
     }
     TempDir dir;
@@ -178,20 +181,20 @@ TEST(CommandDispatch, ASemicolonInsideQuotesMovesTheRows) {
 }
 
 TEST(CommandDispatch, AResultLineThatCannotBeWrittenEndsTheRunAtOnce) {
-    Calls calls;
-    RecordingDevice device(calls);
+    DeviceScript script;
+    RecordingDevice device(script);
     std::optional<ResultFile> full = ResultFile::Open("/dev/full");
     if (!full) {
         GTEST_SKIP() << "no /dev/full";
     }
     EXPECT_FALSE(ExecuteCommandLines(device, *full, CommandLines("51\n109\n")));
-    EXPECT_EQ(calls, (Calls{"Sell_Payment(4, 0.000)"}));
+    EXPECT_EQ(script.calls(), (Calls{"Sell_Payment(4, 0.000)"}));
 }
 
 // A stop asked for between two lines: the lines before it are run and answered, none after.
 TEST(CommandDispatch, AStopBetweenLinesEndsTheRunWithEveryCommandSentAnswered) {
-    Calls calls;
-    RecordingDevice device(calls);
+    DeviceScript script;
+    RecordingDevice device(script);
     TempDir dir;
     std::optional<ResultFile> file = ResultFile::Open(dir.file("result.txt"));
     ASSERT_TRUE(file);
@@ -199,16 +202,16 @@ TEST(CommandDispatch, AStopBetweenLinesEndsTheRunWithEveryCommandSentAnswered) {
     EXPECT_TRUE(ExecuteCommandLines(device, *file, CommandLines("51\n\n# note\n109\n51\n51\n"),
                                     [&] { return ++asked > 3; }));
     file->Close();
-    EXPECT_EQ(calls, (Calls{"Sell_Payment(4, 0.000)", "Other_PrintDubliate()"}));
+    EXPECT_EQ(script.calls(), (Calls{"Sell_Payment(4, 0.000)", "Other_PrintDubliate()"}));
     EXPECT_EQ(TempDir::ReadFile(dir.file("result.txt")), Ok(51) + Ok(109));
 }
 
 // A job continued from line 3: the lines before it are answered as done and not sent, even
 // where the printer would now fail them; the run goes on as usual after them.
 TEST(CommandDispatch, AContinuedJobAnswersTheLinesDoneBeforeWithoutSendingThem) {
-    Calls calls;
-    RecordingDevice device(calls);
-    device.failing = {"Sell_Payment"};
+    DeviceScript script;
+    RecordingDevice device(script);
+    script.failing = {"Sell_Payment"};
     TempDir dir;
     std::optional<ResultFile> file = ResultFile::Open(dir.file("result.txt"));
     ASSERT_TRUE(file);
@@ -217,13 +220,13 @@ TEST(CommandDispatch, AContinuedJobAnswersTheLinesDoneBeforeWithoutSendingThem) 
     EXPECT_TRUE(
         ExecuteCommandLines(device, *file, CommandLines("51\n\n# note\n109\n51\n109\n"), run));
     file->Close();
-    EXPECT_EQ(calls, (Calls{"Other_PrintDubliate()", "Sell_Payment(4, 0.000)"}));
+    EXPECT_EQ(script.calls(), (Calls{"Other_PrintDubliate()", "Sell_Payment(4, 0.000)"}));
     EXPECT_EQ(TempDir::ReadFile(dir.file("result.txt")),
               Ok(51) + Ok(109) + Line(51, 1, "No printer response") + Skipped(109));
     EXPECT_FALSE(run.finished);
 
     run.firstLine = 1;
-    device.failing.clear();
+    script.failing.clear();
     file = ResultFile::Open(dir.file("result.txt"));
     ASSERT_TRUE(file);
     EXPECT_TRUE(ExecuteCommandLines(device, *file, CommandLines("51\n109\n"), run));
@@ -245,26 +248,19 @@ class RunBatchOnRecorder : public ::testing::Test {
         options.logicalIDText = " 7x";
         options.country = "RO";
     }
-    int RunJob() {
-        return RunBatch(options, [this] {
-            auto device = std::make_unique<RecordingDevice>(calls);
-            device->failing = failing;
-            device->serial = "AB12345678";
-            return device;
-        });
-    }
+    int RunJob() { return RunBatch(options, script.factory()); }
     TempDir dir;
     std::string commands = dir.file("commands.txt");
     std::string result = dir.file("result.txt");
     Options options;
-    Calls calls;
-    std::vector<std::string> failing;
+    DeviceScript script;
 };
 
 TEST_F(RunBatchOnRecorder, AWholeRunOpensInitialisesReadsTheSerialRunsAndCloses) {
     EXPECT_EQ(RunJob(), kExitOk);
-    EXPECT_EQ(calls, (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Oxel_GetSerial()",
-                            "Sell_Payment(4, 0.000)", "Other_PrintDubliate()", "Close()"}));
+    EXPECT_EQ(script.calls(),
+              (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Oxel_GetSerial()",
+                     "Sell_Payment(4, 0.000)", "Other_PrintDubliate()", "Close()"}));
     EXPECT_EQ(TempDir::ReadFile(result), Ok(51) + Ok(109));
 }
 
@@ -272,22 +268,22 @@ TEST_F(RunBatchOnRecorder, DeviceStageFailuresLeaveTheResultFileAlone) {
     ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
     options.deviceType = "vx-37";
     EXPECT_EQ(RunJob(), kExitWrongDeviceType);
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(script.calls().empty());
 
     options.deviceType = "VX-37";
-    failing = {"Open"};
+    script.failing = {"Open"};
     EXPECT_EQ(RunJob(), kExitOpenFailed);
-    EXPECT_EQ(calls, (Calls{"Open(/dev/printer, 19200)"}));  // no Close without an Open
+    EXPECT_EQ(script.calls(), (Calls{"Open(/dev/printer, 19200)"}));  // no Close without an Open
 
-    calls.clear();
-    failing = {"Initialize"};
+    script.clearCalls();
+    script.failing = {"Initialize"};
     EXPECT_EQ(RunJob(), kExitInitializeFailed);
-    EXPECT_EQ(calls, (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Close()"}));
+    EXPECT_EQ(script.calls(), (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Close()"}));
 
-    calls.clear();
-    failing = {"Oxel_GetSerial"};
+    script.clearCalls();
+    script.failing = {"Oxel_GetSerial"};
     EXPECT_EQ(RunJob(), kExitSerialNumberFailed);
-    EXPECT_EQ(calls,
+    EXPECT_EQ(script.calls(),
               (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Oxel_GetSerial()", "Close()"}));
     EXPECT_EQ(TempDir::ReadFile(result), "old\n");
 }
@@ -297,7 +293,7 @@ TEST_F(RunBatchOnRecorder, SerialNumberOnlyWritesTheSerialAndNeverReadsTheComman
     options.commandFilePath = dir.file("missing.txt");
     EXPECT_EQ(RunJob(), kExitOk);
     EXPECT_EQ(TempDir::ReadFile(result), "AB12345678");
-    EXPECT_EQ(calls.back(), "Close()");
+    EXPECT_EQ(script.calls().back(), "Close()");
 
     options.resultFilePath = "/dev/full";
     EXPECT_EQ(RunJob(), kExitResultWriteFailed);
@@ -307,19 +303,12 @@ TEST_F(RunBatchOnRecorder, AStopBeforeTheResultStageLeavesTheResultFileAlone) {
     ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
     const auto job = [this](int stopAtQuestion) {
         int asked = 0;
-        return RunBatch(
-            options,
-            [this] {
-                auto device = std::make_unique<RecordingDevice>(calls);
-                device->serial = "AB12345678";
-                return device;
-            },
-            [&] { return ++asked >= stopAtQuestion; });
+        return RunBatch(options, script.factory(), [&] { return ++asked >= stopAtQuestion; });
     };
     EXPECT_EQ(job(1), kExitOpenFailed);
-    EXPECT_TRUE(calls.empty()) << "the port was not even opened";
+    EXPECT_TRUE(script.calls().empty()) << "the port was not even opened";
     EXPECT_EQ(job(2), kExitResultFileFailed);
-    EXPECT_EQ(calls,
+    EXPECT_EQ(script.calls(),
               (Calls{"Open(/dev/printer, 19200)", "Initialize(7)", "Oxel_GetSerial()", "Close()"}));
     EXPECT_EQ(TempDir::ReadFile(result), "old\n");
 }
@@ -328,7 +317,7 @@ TEST_F(RunBatchOnRecorder, CommandAndResultFileTheSameGive20BeforeEmptyingIt) {
     options.resultFilePath = commands;
     EXPECT_EQ(RunJob(), kExitResultFileFailed);
     EXPECT_EQ(TempDir::ReadFile(commands), "51\n109\n");
-    EXPECT_EQ(calls.back(), "Close()");
+    EXPECT_EQ(script.calls().back(), "Close()");
     // The serial number alone reads no command file: nothing to protect.
     options.serialNumberOnly = true;
     EXPECT_EQ(RunJob(), kExitOk);
@@ -340,7 +329,7 @@ TEST_F(RunBatchOnRecorder, CommandFileFailuresComeAfterTheResultFileIsEmptied) {
     options.commandFilePath = dir.file("missing.txt");
     EXPECT_EQ(RunJob(), kExitCommandFileFailed);
     EXPECT_EQ(TempDir::ReadFile(result), "");
-    EXPECT_EQ(calls.back(), "Close()");
+    EXPECT_EQ(script.calls().back(), "Close()");
 
     ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
     ASSERT_TRUE(TempDir::WriteFile(commands, ""));

@@ -188,7 +188,6 @@ TEST(VX37ROClosed, EveryCallFailsWithoutAPort) {
     EXPECT_EQ(device.Sell_Payment(1, 1).kind(), Outcome::kFailed);
     EXPECT_FALSE(device.Report_FiscalDay());
     device.Close();
-    EXPECT_EQ(device.link().logicalID(), 3);
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <type_traits>
 
 #include "protocol/CashRegManager.h"
 #include "serial/SerialManager.h"
@@ -50,6 +52,44 @@ class LinkOpenByName : public ::testing::Test {
 
     MockDeviceTree tree;
 };
+
+// The link lists ports like any port object, and offers nothing else of its own line: it is
+// read and written only through the link's exchanges.
+template <typename Link>
+constexpr bool kListsPorts = requires(Link& link) {
+    link.findRS232Ports();
+    link.streamAtIndex(0);
+    link.pathAtIndex(0);
+};
+template <typename Link>
+constexpr bool kReadsItsLine = requires(Link& link, uint8_t* bytes) {
+    link.read(bytes, 1, 0.1);
+};
+template <typename Link>
+constexpr bool kWritesItsLine = requires(Link& link, const uint8_t* bytes) {
+    link.write(bytes, 1);
+};
+template <typename Link>
+constexpr bool kOpensARawLine = requires(Link& link) {
+    link.open("/dev/null", 9600, 8, 0, 1);
+};
+static_assert(kListsPorts<CashRegManager>);
+static_assert(!kReadsItsLine<CashRegManager> && !kWritesItsLine<CashRegManager>);
+static_assert(!kOpensARawLine<CashRegManager>);
+static_assert(kReadsItsLine<SerialManager> && kOpensARawLine<SerialManager>);
+static_assert(!std::is_convertible_v<CashRegManager*, SerialManager*>);
+
+TEST_F(LinkOpenByName, ListsTheSamePortsAsAPortObject) {
+    SerialManager ports;
+    CashRegManager link;
+    const int count = ports.findRS232Ports();
+    ASSERT_EQ(count, 3);
+    ASSERT_EQ(link.findRS232Ports(), count);
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(link.streamAtIndex(i), ports.streamAtIndex(i));
+        EXPECT_EQ(link.pathAtIndex(i), ports.pathAtIndex(i));
+    }
+}
 
 TEST_F(LinkOpenByName, TakesTheFirstListedPortWhoseNameBeginsWithTheText) {
     const std::string first = FirstListed("ttyUSB");

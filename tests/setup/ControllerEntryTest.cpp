@@ -9,7 +9,7 @@
 #include "config/Preferences.h"
 #include "setup/TallixMacAppDelegate.h"
 #include "tests/setup/FakeView.h"
-#include "tests/setup/RecordingDevice.h"
+#include "tests/support/RecordingDevice.h"
 #include "tests/support/TempHome.h"
 
 namespace tallix::test {

@@ -10,7 +10,7 @@
 #include "serial/SerialManager.h"
 #include "setup/TallixMacAppDelegate.h"
 #include "tests/setup/FakeView.h"
-#include "tests/setup/RecordingDevice.h"
+#include "tests/support/RecordingDevice.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempHome.h"
 
@@ -82,7 +82,8 @@ TEST_F(PrinterActions, ReadSerialUsesTheShownSpeedAndTheFieldsLogicalID) {
     auto c = controller();
     c.pressedRefreshSN();
     EXPECT_EQ(script.calls(),
-              (Calls{"Open ttyFAKE 19200", "Initialize 3", "Oxel_GetSerial", "Close", "release"}));
+              (Calls{"Open(ttyFAKE, 19200)", "Initialize(3)", "Oxel_GetSerial()", "Close()"}));
+    EXPECT_EQ(script.released(), 1);
     EXPECT_EQ(view.serial.value, "AB12345678");
     EXPECT_TRUE(view.alerts.empty());
     // Only the serial number changes; the file is not touched.
@@ -105,28 +106,29 @@ TEST_F(PrinterActions, ReadSerialWithAnotherTypeOpensNothing) {
 
 TEST_F(PrinterActions, ReadSerialFailuresWarnAndCloseWhatWasOpened) {
     struct Row {
-        FailAt step;
+        const char* step;  // the call that fails
         const char* message;
         Calls calls;
     };
     const std::vector<Row> rows = {
-        {FailAt::Open, "Can not open the path specified", {"Open ttyFAKE 19200", "release"}},
-        {FailAt::Initialize,
+        {"Open", "Can not open the path specified", {"Open(ttyFAKE, 19200)"}},
+        {"Initialize",
          "Can not connect to the device.",
-         {"Open ttyFAKE 19200", "Initialize 3", "Close", "release"}},
-        {FailAt::Serial,
+         {"Open(ttyFAKE, 19200)", "Initialize(3)", "Close()"}},
+        {"Oxel_GetSerial",
          "Device not responding.",
-         {"Open ttyFAKE 19200", "Initialize 3", "Oxel_GetSerial", "Close", "release"}},
+         {"Open(ttyFAKE, 19200)", "Initialize(3)", "Oxel_GetSerial()", "Close()"}},
     };
     for (const Row& row : rows) {
-        DeviceScript failing;
-        failing.failAt = row.step;
+        DeviceScript failed;
+        failed.failing = {row.step};
         view.alerts.clear();
-        TallixMacAppDelegate c(view, nullptr, failing.factory(),
+        TallixMacAppDelegate c(view, nullptr, failed.factory(),
                                [] { return std::vector<ComboItem>{}; });
         c.pressedRefreshSN();
         EXPECT_EQ(view.alerts, warning(row.message));
-        EXPECT_EQ(failing.calls(), row.calls) << row.message;
+        EXPECT_EQ(failed.calls(), row.calls) << row.message;
+        EXPECT_EQ(failed.released(), 1) << row.message;
         EXPECT_EQ(view.serial.value, "before") << row.message;
     }
 }
@@ -137,40 +139,42 @@ TEST_F(PrinterActions, TestRunsAt38400WithTheSteppersLogicalIDWhateverTheType) {
     view.type.value = "something else";
     auto c = controller();
     c.pressedTest();
-    EXPECT_EQ(script.calls(), (Calls{"Open ttyFAKE 38400", "Initialize 4", "Oxel_GetSerial",
-                                     "Report_NonFiscalDay", "Close", "release"}));
+    EXPECT_EQ(script.calls(), (Calls{"Open(ttyFAKE, 38400)", "Initialize(4)", "Oxel_GetSerial()",
+                                     "Report_NonFiscalDay()", "Close()"}));
+    EXPECT_EQ(script.released(), 1);
     EXPECT_TRUE(view.alerts.empty());
     EXPECT_EQ(view.serial.value, "before");  // the serial number read is not shown
 }
 
 TEST_F(PrinterActions, TestFailuresShowCriticalErrors) {
     struct Row {
-        FailAt step;
+        const char* step;  // the call that fails
         const char* message;
         Calls calls;
     };
     const std::vector<Row> rows = {
-        {FailAt::Open, "Unable to open port", {"Open ttyFAKE 38400", "release"}},
-        {FailAt::Initialize,
+        {"Open", "Unable to open port", {"Open(ttyFAKE, 38400)"}},
+        {"Initialize",
          "Unable to initialize device",
-         {"Open ttyFAKE 38400", "Initialize 4", "Close", "release"}},
-        {FailAt::Serial,
+         {"Open(ttyFAKE, 38400)", "Initialize(4)", "Close()"}},
+        {"Oxel_GetSerial",
          "Connection lost",
-         {"Open ttyFAKE 38400", "Initialize 4", "Oxel_GetSerial", "Close", "release"}},
-        {FailAt::Report,
+         {"Open(ttyFAKE, 38400)", "Initialize(4)", "Oxel_GetSerial()", "Close()"}},
+        {"Report_NonFiscalDay",
          "Command failed",
-         {"Open ttyFAKE 38400", "Initialize 4", "Oxel_GetSerial", "Report_NonFiscalDay", "Close",
-          "release"}},
+         {"Open(ttyFAKE, 38400)", "Initialize(4)", "Oxel_GetSerial()", "Report_NonFiscalDay()",
+          "Close()"}},
     };
     for (const Row& row : rows) {
-        DeviceScript failing;
-        failing.failAt = row.step;
+        DeviceScript failed;
+        failed.failing = {row.step};
         view.alerts.clear();
-        TallixMacAppDelegate c(view, nullptr, failing.factory(),
+        TallixMacAppDelegate c(view, nullptr, failed.factory(),
                                [] { return std::vector<ComboItem>{}; });
         c.pressedTest();
         EXPECT_EQ(view.alerts, critical(row.message));
-        EXPECT_EQ(failing.calls(), row.calls) << row.message;
+        EXPECT_EQ(failed.calls(), row.calls) << row.message;
+        EXPECT_EQ(failed.released(), 1) << row.message;
     }
 }
 
@@ -183,8 +187,7 @@ TEST_F(PrinterActions, DisplayErrorIsACriticalAlert) {
 TEST_F(PrinterActions, PortThatDoesNotExistCannotBeOpenedAndTheAlertSaysWhy) {
     // The plain device object, no recording: a real failure to open.
     view.path.value = home.path() + "/no-such-port";
-    TallixMacAppDelegate c(view, nullptr, DefaultDeviceFactory(),
-                           [] { return std::vector<ComboItem>{}; });
+    TallixMacAppDelegate c(view, nullptr, VX37ROFactory(), [] { return std::vector<ComboItem>{}; });
     c.pressedRefreshSN();
     c.pressedTest();
     const std::string why =
@@ -202,8 +205,7 @@ TEST_F(PrinterActions, APortInUseOrAFileGiveTheirOwnReasons) {
     const std::string file = home.path() + "/receipt.txt";
     ASSERT_TRUE(TempDir::WriteFile(file, "48;1\n"));
 
-    TallixMacAppDelegate c(view, nullptr, DefaultDeviceFactory(),
-                           [] { return std::vector<ComboItem>{}; });
+    TallixMacAppDelegate c(view, nullptr, VX37ROFactory(), [] { return std::vector<ComboItem>{}; });
     for (const std::string& path : {sim.path(), file}) {
         view.path.value = path;
         c.pressedTest();
@@ -238,7 +240,7 @@ TEST_F(PrinterActions, ControlsAreReadWhenTheActionStartsAndTheOutcomeShownWhenI
     runner.finish();
     EXPECT_FALSE(c.printerActionRunning());
     EXPECT_EQ(view.serial.value, "AB12345678");
-    EXPECT_EQ(script.calls().front(), "Open ttyFAKE 19200");
+    EXPECT_EQ(script.calls().front(), "Open(ttyFAKE, 19200)");
 
     c.pressedTest();
     ASSERT_TRUE(runner.holding());
@@ -252,7 +254,7 @@ class PrinterActionsWithSim : public PrinterActions {
   protected:
     void SetUp() override {
         ASSERT_TRUE(sim.ready()) << "tallix-sim did not start";
-        script.forward = true;
+        script.forwardTo = VX37ROFactory();
         view.path.value = sim.path();
         view.speed.value = "38400";
         view.logicalID.value = "7";
@@ -268,7 +270,7 @@ TEST_F(PrinterActionsWithSim, ReadSerialShowsThePrintersSerialNumber) {
     c.pressedRefreshSN();
     EXPECT_TRUE(view.alerts.empty());
     EXPECT_EQ(view.serial.value, "RO12345678");
-    EXPECT_EQ(script.calls().front(), "Open " + sim.path() + " 38400");
+    EXPECT_EQ(script.calls().front(), "Open(" + sim.path() + ", 38400)");
     // Reading the serial number executes nothing on the printer.
     EXPECT_TRUE(sim.executedCommands().empty());
 }
@@ -278,7 +280,7 @@ TEST_F(PrinterActionsWithSim, TestPrintsTheNonFiscalDayReport) {
     auto c = controller();
     c.pressedTest();
     EXPECT_TRUE(view.alerts.empty());
-    EXPECT_EQ(script.calls().front(), "Open " + sim.path() + " 38400");
+    EXPECT_EQ(script.calls().front(), "Open(" + sim.path() + ", 38400)");
     const std::vector<std::string> executed = sim.executedCommands();
     EXPECT_EQ(executed, std::vector<std::string>{"A;;;X;"});
     EXPECT_FALSE(sim.paper().empty());
