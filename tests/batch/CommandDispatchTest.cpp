@@ -272,8 +272,10 @@ TEST_F(RunBatchOnRecorder, DeviceStageFailuresLeaveTheResultFileAlone) {
 
     options.deviceType = "VX-37";
     script.failing = {"Open"};
-    EXPECT_EQ(RunJob(), kExitOpenFailed);
+    PortError openError;
+    EXPECT_EQ(RunBatch(options, script.factory(), {}, {}, &openError), kExitOpenFailed);
     EXPECT_EQ(script.calls(), (Calls{"Open(/dev/printer, 19200)"}));  // no Close without an Open
+    EXPECT_EQ(openError, script.openFailure) << "the device's reason reaches the caller";
 
     script.clearCalls();
     script.failing = {"Initialize"};

@@ -126,7 +126,10 @@ TEST_F(PrinterActions, ReadSerialFailuresWarnAndCloseWhatWasOpened) {
         TallixMacAppDelegate c(view, nullptr, failed.factory(),
                                [] { return std::vector<ComboItem>{}; });
         c.pressedRefreshSN();
-        EXPECT_EQ(view.alerts, warning(row.message));
+        // Only a port that cannot be opened has the device's reason under its alert.
+        const std::string why =
+            std::string(row.step) == "Open" ? failed.openFailure.text() : std::string();
+        EXPECT_EQ(view.alerts, (std::vector<Alert>{{AlertStyle::Warning, row.message, why}}));
         EXPECT_EQ(failed.calls(), row.calls) << row.message;
         EXPECT_EQ(failed.released(), 1) << row.message;
         EXPECT_EQ(view.serial.value, "before") << row.message;
@@ -172,7 +175,10 @@ TEST_F(PrinterActions, TestFailuresShowCriticalErrors) {
         TallixMacAppDelegate c(view, nullptr, failed.factory(),
                                [] { return std::vector<ComboItem>{}; });
         c.pressedTest();
-        EXPECT_EQ(view.alerts, critical(row.message));
+        // Only a port that cannot be opened has the device's reason under its alert.
+        const std::string why =
+            std::string(row.step) == "Open" ? failed.openFailure.text() : std::string();
+        EXPECT_EQ(view.alerts, (std::vector<Alert>{{AlertStyle::Critical, row.message, why}}));
         EXPECT_EQ(failed.calls(), row.calls) << row.message;
         EXPECT_EQ(failed.released(), 1) << row.message;
     }
