@@ -6,26 +6,16 @@
 #include <vector>
 
 #include "protocol/AnswerScanner.h"
-#include "protocol/Checksum.h"
+#include "tests/protocol/RawPrinter.h"
 
 namespace tallix {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using test::Bytes;
 
+// The printer's answer frame: LF, text, CR, checksum (spoiled when goodChecksum is false).
 Bytes Answer(const std::string& text, bool goodChecksum = true) {
-    Bytes frame;
-    frame.reserve(text.size() + 4);
-    frame.push_back(0x0A);
-    for (const char c : text) {
-        frame.push_back(static_cast<uint8_t>(c));
-    }
-    frame.push_back(0x0D);
-    uint16_t crc = CalculateCrC(frame.data() + 1, static_cast<int>(frame.size()) - 1);
-    crc ^= goodChecksum ? 0 : 0x5AA5;
-    frame.push_back(HIBYTE(crc));
-    frame.push_back(LOBYTE(crc));
-    return frame;
+    return test::RawPrinter::AnswerFrame(text, goodChecksum);
 }
 
 // Feeds the bytes and gives the ordinal each byte completed (0 for none), last byte only.
