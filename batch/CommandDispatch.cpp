@@ -132,6 +132,8 @@ bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines&
         if (index < run.firstLine) {
             // Done by an earlier run, which answered it as done: no earlier line had failed.
             code = kCodeDone;
+        } else if (index == run.firstLine && run.firstLineUndecided) {
+            code = kCodeFailed;
         } else if (!failed) {
             if (run.journal != nullptr) {
                 run.journal->LineStarting(index, MaySendCommand(line.commandNumber()));

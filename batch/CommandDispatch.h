@@ -43,6 +43,9 @@ struct CommandRun {
     // Lines before it were done by an earlier run of the same job: each is answered as done
     // (exactly as that run answered it) and nothing is sent.
     std::size_t firstLine = 0;
+    // Line firstLine may or may not have been executed by an earlier run: it is answered as
+    // failed without being sent (so the lines after it are skipped).
+    bool firstLineUndecided = false;
     // Told about every line that is run; nothing when the run keeps no journal.
     JobJournal* journal = nullptr;
     // Asked before every line (when given).

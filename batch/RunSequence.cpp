@@ -1,5 +1,6 @@
 #include "batch/RunSequence.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -20,6 +21,10 @@
 namespace tallix {
 namespace {
 
+int32_t Milliseconds(double seconds) {
+    return static_cast<int32_t>(std::clamp(seconds * 1000.0, 0.0, 3'600'000.0));
+}
+
 // Closes the printer when the run leaves the stages after a successful Open.
 class OpenDevice {
   public:
@@ -36,8 +41,10 @@ class OpenDevice {
 class FrameHook {
   public:
     FrameHook(Device& device, JobJournal& journal) : device_(device) {
-        device_.SetBeforeFrame(
-            [&journal](int32_t sequenceBefore) { journal.FrameComing(sequenceBefore); });
+        device_.SetBeforeFrame([&journal, &device](int32_t sequenceBefore) {
+            journal.NoteSlowest(Milliseconds(device.SlowestAnswer()));
+            journal.FrameComing(sequenceBefore);
+        });
     }
     ~FrameHook() { device_.SetBeforeFrame(nullptr); }
     FrameHook(const FrameHook&) = delete;
@@ -61,10 +68,14 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
     const ResumePlan plan = PlanResume(journal.saved(), commands.identity, sequence,
                                        commands.lines.size(), options.resume);
     TraceJournal(plan.reason);
-    journal.Begin(commands.identity, plan, sequence);
+    // An undecided line leaves the journal as it is: no Begin, so nothing is written.
+    if (!plan.inFlightUndecided) {
+        journal.Begin(commands.identity, plan, sequence);
+    }
 
     CommandRun run;
     run.firstLine = plan.firstLine;
+    run.firstLineUndecided = plan.inFlightUndecided;
     run.journal = &journal;
     run.stop = stop;
     bool allAnswered = false;
@@ -73,7 +84,9 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
         allAnswered = ExecuteCommandLines(device, result, commands.lines, run);
     }
     // Recorded while the port is still held: only the run that holds it touches the journal.
-    journal.End(allAnswered && run.finished);
+    const bool lineClean = device.LeaveLineClean();
+    journal.NoteSlowest(Milliseconds(device.SlowestAnswer()));
+    journal.End(allAnswered && run.finished, lineClean);
     return allAnswered;
 }
 
@@ -150,17 +163,28 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
-    // A printer that answers late may still be answering wake-ups of the run that stopped
-    // part-way; such an answer carries the counter as it was then, and a resume decided on it
-    // could send an executed line again. So before a job may be continued, the line settles
-    // and the counter is read afresh.
-    if (options.resume && journal.saved() && !journal.saved()->finished) {
+    const std::optional<JobState>& saved = journal.saved();
+    if (saved) {
+        device->KnowSlowest(saved->slowestMs / 1000.0);
+    }
+    // A printer that answers late may still be answering wake-ups of an earlier run; such an
+    // answer carries the counter as it was then. Decided on it, a resume could send an
+    // executed line again, and a frame's moved counter could be one the earlier run moved.
+    // Only a journal that says the last run left the line clean, with the counter this run
+    // read, vouches for the line. Before a job may be continued the line settles and the
+    // counter is read afresh; otherwise the line settles before the first frame, if any.
+    if (options.resume && saved && !saved->finished) {
         TraceJournal(
             "an unfinished job: waiting for the line to settle before reading the counter");
         std::string again;
         if (!device->Settle() || !device->Oxel_GetSerial(again) || again != serialNumber) {
             return kExitSerialNumberFailed;
         }
+    } else if (!saved || !saved->lineClean || device->LastSequence() != saved->sequence) {
+        TraceJournal(
+            "no journal shows the line left clean with this counter: it settles before the "
+            "first frame");
+        device->SettleBeforeNextFrame();
     }
     return RunOnOpenDevice(options, *device, serialNumber, stop, &journal);
 }

@@ -54,6 +54,16 @@ class Device {
     // a run that stopped part-way can no longer pass for the printer's present state. False
     // when the line does not fall silent.
     virtual bool Settle() = 0;
+    // Waits for the answers still owed on the line (Close does it too). True when the line is
+    // left clean: nothing owed, and the printer's counter known after the last command.
+    virtual bool LeaveLineClean() = 0;
+    // Nobody vouches for the line (an earlier run may have left answers owed): before the next
+    // frame the line settles and the counter is read afresh. No traffic now.
+    virtual void SettleBeforeNextFrame() = 0;
+    // The longest time, in seconds, the printer was seen to take to answer; knowSlowest adds
+    // what an earlier run saw of it.
+    virtual double SlowestAnswer() const = 0;
+    virtual void KnowSlowest(double seconds) = 0;
 
     // Called in every command exchange once the wake-up before the frame has reported the
     // printer's counter, right before the first byte of the frame is written; nullptr

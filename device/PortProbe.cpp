@@ -1,6 +1,8 @@
 #include "device/PortProbe.h"
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "device/SerialNumberText.h"
 #include "protocol/CashRegManager.h"
@@ -14,23 +16,25 @@ bool Cancelled(const std::atomic<bool>* cancel) {
     return cancel != nullptr && cancel->load();
 }
 
-// A reset and one wake-up exchange for the link's logical ID; true only for an answer to a
-// request for this ID. A late printer's answer to the request for an earlier ID may arrive
-// while this exchange waits, and it looks the same. An answer known to be given to the latest
-// request is this ID's. Otherwise (an earlier request went unanswered, so the ordinals of the
-// answers lag behind the requests) the ID is probed once more and needs a second, newer
-// answer: the printer answers only its own ID, and an exchange that gets no answer in time
-// writes a single request, so the earlier request the first answer may have belonged to was
-// the only one left for another ID.
-bool ProbeID(CashRegManager& link, WakeUpAnswer& answer) {
+// A reset and one wake-up exchange for the link's logical ID. An answer that arrives may be
+// a late printer's answer to a request for an earlier ID, or to one written at an earlier
+// speed before the port was opened again: it looks the same. So it is only a lead, and each
+// ID probed at this speed so far (this one first) is woken once more after the line has been
+// silent for longer than the slowest answer seen: nothing earlier is owed then, and an answer
+// is the ID's own, at this speed. Returns the ID confirmed. A port where nothing answers costs
+// no more than the single exchange.
+std::optional<int> ProbeID(CashRegManager& link, const std::vector<int>& probedHere,
+                           WakeUpAnswer& answer) {
     if (!link.Reset() || !link.WakeUPExchange(answer)) {
-        return false;
+        return std::nullopt;
     }
-    if (link.LastAnswerIsFresh()) {
-        return true;
+    for (auto id = probedHere.rbegin(); id != probedHere.rend(); ++id) {
+        link.InitializeCR(*id, nullptr, 0);
+        if (link.ConfirmAnswer(answer)) {
+            return *id;
+        }
     }
-    const int64_t first = link.lastAnswerOrdinal();
-    return link.Reset() && link.WakeUPExchange(answer) && link.lastAnswerOrdinal() > first;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -48,6 +52,7 @@ PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan
 
     std::unique_ptr<CashRegManager> link;
     int openSpeed = 0;
+    std::vector<int> probedHere;  // IDs probed at openSpeed, in order
     std::size_t step = 0;
     for (; step < plan.size(); ++step) {
         if (Cancelled(cancel)) {
@@ -64,14 +69,16 @@ PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan
                 break;
             }
             openSpeed = probe.speed;
+            probedHere.clear();
         }
         link->InitializeCR(probe.logicalID, nullptr, 0);
+        probedHere.push_back(probe.logicalID);
         WakeUpAnswer answer;
-        const bool answered = ProbeID(*link, answer);
+        const std::optional<int> found = ProbeID(*link, probedHere, answer);
         tell(1);
-        if (answered) {
+        if (found) {
             report.outcome = PortOutcome::Found;
-            report.printer = DetectedPrinter{port.label, probe.speed, probe.logicalID,
+            report.printer = DetectedPrinter{port.label, probe.speed, *found,
                                              SerialNumberText(answer.serialNumber)};
             ++step;
             break;

@@ -1,10 +1,9 @@
 #pragma once
 
 // Looking for a printer on one port: at each speed and logical ID of a plan, a reset and a
-// single wake-up exchange (two when an answer might be a late one to an earlier ID). Never a
-// command frame, so probing has no fiscal effect, and never the repeated wake-ups that wait
-// out a printer that does not answer. A printer that answers only after the exchange has
-// stopped waiting is not found, rather than found under another ID.
+// single wake-up exchange; an answer is confirmed on a silent line before it names a speed and
+// an ID. Never a command frame, so probing has no fiscal effect, and never the repeated
+// wake-ups that wait out a printer that does not answer.
 
 #include <atomic>
 #include <functional>

@@ -87,6 +87,22 @@ bool VX37RO::Settle() {
     return cashRegMan->Settle();
 }
 
+bool VX37RO::LeaveLineClean() {
+    return cashRegMan->LeaveLineClean();
+}
+
+void VX37RO::SettleBeforeNextFrame() {
+    cashRegMan->settleBeforeNextFrame();
+}
+
+double VX37RO::SlowestAnswer() const {
+    return cashRegMan->slowestAnswer();
+}
+
+void VX37RO::KnowSlowest(double seconds) {
+    cashRegMan->knowSlowest(seconds);
+}
+
 void VX37RO::SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) {
     cashRegMan->setBeforeFrame(std::move(hook));
 }

@@ -53,6 +53,10 @@ class VX37RO final : public Device {
     bool Other_PrintDubliate() override;
 
     bool Settle() override;
+    bool LeaveLineClean() override;
+    void SettleBeforeNextFrame() override;
+    double SlowestAnswer() const override;
+    void KnowSlowest(double seconds) override;
     void SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) override;
     std::optional<int32_t> LastSequence() const override;
 

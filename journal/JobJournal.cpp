@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -130,6 +131,7 @@ void JobJournal::Begin(const JobIdentity& identity, const ResumePlan& plan,
     current_.job = identity;
     current_.nextLine = plan.firstLine;
     current_.sequence = sequence.value_or(0);
+    current_.slowestMs = saved_ ? saved_->slowestMs : 0;
     sequenceKnown_ = sequence.has_value();
     owned_ = usable_ && plan.resume && saved_.has_value();
     if (owned_) {
@@ -190,7 +192,11 @@ void JobJournal::LineFailed() {
     frameSent_ = false;
 }
 
-void JobJournal::End(bool finished) {
+void JobJournal::NoteSlowest(int32_t milliseconds) {
+    current_.slowestMs = std::max(current_.slowestMs, milliseconds);
+}
+
+void JobJournal::End(bool finished, bool lineClean) {
     if (!usable_ || !begun_) {
         return;
     }
@@ -202,6 +208,7 @@ void JobJournal::End(bool finished) {
     JobState state = current_;
     state.inFlight = false;
     state.finished = finished;
+    state.lineClean = lineClean;
     if (!owned_ || (!finished && (unresolved_ || !sequenceKnown_))) {
         // A new job that sent nothing leaves the journal alone. When the last frame's fate
         // is unknown, the in-flight record on disk lets the next run decide it by the counter.

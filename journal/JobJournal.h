@@ -14,7 +14,9 @@
 //   for a line that was not sent. (A new job's first record is written right before its
 //   first frame, without this overlap.);
 // - when the run ends: finished, or stopped with every line before a given one confirmed,
-//   when the outcome of the last frame is known.
+//   when the outcome of the last frame is known; with whether the line was left clean.
+// Every record but that last one says the line is not clean, so a run killed at any point
+// after its first frame leaves a journal that makes the next run settle the line first.
 // A run that sends no frame of a new job leaves the journal as it was: the printer's state
 // did not change, so an unfinished earlier job can still be resumed.
 //
@@ -70,8 +72,11 @@ class JobJournal {
     void LineDone(std::optional<int32_t> sequenceAfter);
     // The current line failed (refused, no answer, syntax error).
     void LineFailed();
-    // The run ends; finished when every line was processed without a failure.
-    void End(bool finished);
+    // The printer was seen to take this long to answer (milliseconds); kept as the longest.
+    void NoteSlowest(int32_t milliseconds);
+    // The run ends; finished when every line was processed without a failure; lineClean when
+    // the line is left with no answer owed and the printer's counter known.
+    void End(bool finished, bool lineClean = false);
 
   private:
     // Writes state as the next record; durable on return, or (async) once Settle returns.

@@ -21,6 +21,13 @@ struct JobState {
     bool inFlight = false;
     // Every line was processed without a failure.
     bool finished = false;
+    // The run that wrote this record closed the line with no answer owed and the printer's
+    // counter known after its last command; every record written while a run goes on says
+    // false. A later run that does not find it true lets the line settle before it trusts
+    // an answer.
+    bool lineClean = false;
+    // The longest time the printer was seen to take to answer, in milliseconds.
+    int32_t slowestMs = 0;
 
     bool operator==(const JobState&) const = default;
 };

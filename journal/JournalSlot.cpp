@@ -52,18 +52,24 @@ std::vector<std::string_view> Tokens(std::string_view text) {
     return tokens;
 }
 
-}  // namespace
-
-std::string EncodeSlot(const JournalRecord& record) {
+// The slot of record; withLine adds "clean=" and "slowest-ms=" (records of earlier versions
+// lack them, and are read as a line not known to be clean).
+std::string EncodeSlot(const JournalRecord& record, bool withLine) {
     const JobState& state = record.state;
     char body[kSlotSize];
-    const int length = std::snprintf(
+    int length = std::snprintf(
         body, sizeof body,
         "%.*s gen=%llu printer=%s job=%s next=%llu seq=%d in-flight=%d finished=%d",
         static_cast<int>(kMagic.size()), kMagic.data(),
         static_cast<unsigned long long>(record.generation), record.printer.c_str(),
         IdentityText(state.job).c_str(), static_cast<unsigned long long>(state.nextLine),
         static_cast<int>(state.sequence), state.inFlight ? 1 : 0, state.finished ? 1 : 0);
+    if (withLine && length >= 0 && static_cast<std::size_t>(length) < sizeof body) {
+        const std::size_t used = static_cast<std::size_t>(length);
+        const int more = std::snprintf(body + used, sizeof body - used, " clean=%d slowest-ms=%d",
+                                       state.lineClean ? 1 : 0, static_cast<int>(state.slowestMs));
+        length = more < 0 ? more : length + more;
+    }
     if (length < 0 || static_cast<std::size_t>(length) + kCheckKey.size() + 16 + 1 > kSlotSize) {
         return {};
     }
@@ -78,6 +84,12 @@ std::string EncodeSlot(const JournalRecord& record) {
     return slot;
 }
 
+}  // namespace
+
+std::string EncodeSlot(const JournalRecord& record) {
+    return EncodeSlot(record, true);
+}
+
 std::optional<JournalRecord> DecodeSlot(std::string_view slot) {
     if (slot.size() != kSlotSize || slot.substr(0, kMagic.size()) != kMagic) {
         return std::nullopt;
@@ -89,7 +101,8 @@ std::optional<JournalRecord> DecodeSlot(std::string_view slot) {
     }
     const std::vector<std::string_view> tokens =
         Tokens(slot.substr(kMagic.size() + 1, check - kMagic.size() - 1));
-    if (tokens.size() != 7) {
+    const bool withLine = tokens.size() == 9;
+    if (tokens.size() != 7 && !withLine) {
         return std::nullopt;
     }
     JournalRecord record;
@@ -104,13 +117,18 @@ std::optional<JournalRecord> DecodeSlot(std::string_view slot) {
         !ParseFlag(ValueOf(tokens[6], "finished"), state.finished)) {
         return std::nullopt;
     }
+    if (withLine &&
+        (!ParseFlag(ValueOf(tokens[7], "clean"), state.lineClean) ||
+         !ParseNumber(ValueOf(tokens[8], "slowest-ms"), state.slowestMs) || state.slowestMs < 0)) {
+        return std::nullopt;
+    }
     record.printer = std::string(*printer);
     state.job = *identity;
     // Only the exact bytes of this record count: the checksum, the padding, the number forms.
     if (state.inFlight && state.finished) {
         return std::nullopt;
     }
-    if (EncodeSlot(record) != slot) {
+    if (EncodeSlot(record, withLine) != slot) {
         return std::nullopt;
     }
     return record;

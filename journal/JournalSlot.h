@@ -7,9 +7,10 @@
 // blanks, with a checksum (XXH3, 64 bits) of everything before it:
 //
 //   tallix-job-journal 1 gen=7 printer=VX37000001 job=<32 hex> next=12 seq=1043 in-flight=1
-//   finished=0 check=<16 hex>
+//   finished=0 clean=0 slowest-ms=250 check=<16 hex>
 //
-// (one line in the file). The slot of generation g is slot g % 2.
+// (one line in the file). A record without clean= and slowest-ms= (written by an earlier
+// version) is read with clean=0 and slowest-ms=0. The slot of generation g is slot g % 2.
 
 #include <cstddef>
 #include <cstdint>

@@ -14,6 +14,11 @@ std::string LineNumber(uint64_t index) {
     return std::to_string(index + 1);
 }
 
+// The counter moved up from b (also across the wrap of 32 bits), as the link compares it.
+bool Ahead(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)) > 0;
+}
+
 std::string Skipped(uint64_t count) {
     if (count == 0) {
         return "no line answered without sending";
@@ -55,6 +60,17 @@ ResumePlan PlanResume(const std::optional<JobState>& saved, const JobIdentity& i
 
     ResumePlan plan;
     plan.resume = true;
+    if (saved->inFlight && now != saved->sequence && !Ahead(now, saved->sequence)) {
+        plan.inFlightUndecided = true;
+        plan.firstLine = line;
+        plan.reason = "line " + LineNumber(line) + " was in flight and the counter went back (" +
+                      counters +
+                      "): whether it was executed cannot be told; it is answered as failed and "
+                      "not sent, and the journal keeps it for a person to decide (--no-resume "
+                      "runs the file in full); " +
+                      Skipped(line);
+        return plan;
+    }
     if (saved->inFlight) {
         const bool executed = now != saved->sequence;
         plan.inFlightExecuted = executed;

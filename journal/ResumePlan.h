@@ -20,6 +20,10 @@ struct ResumePlan {
     // The saved job's line in flight: whether the moved counter showed it executed (it is
     // then answered without being sent) or not (it is sent again). Nothing when none was.
     std::optional<bool> inFlightExecuted;
+    // With resume: the counter went back below the remembered one, which tells nothing about
+    // line firstLine, the line in flight. It is answered as failed without being sent, and
+    // the journal is left as it is, to be decided by someone who looks at the paper.
+    bool inFlightUndecided = false;
     // One sentence for the line trace.
     std::string reason;
 };
@@ -29,8 +33,9 @@ struct ResumePlan {
 // lineCount: the lines of this command file. allowed: false for --no-resume.
 //
 // The saved job resumes only when it is unfinished, has this file's identity, fits the file,
-// and the counter tells what happened: with a line in flight, a counter that moved since the
-// remembered value means the line was executed, an unchanged one that it was not; with no
+// and the counter tells what happened: with a line in flight, a counter that moved up since the
+// remembered value means the line was executed, an unchanged one that it was not, and a lower
+// one (a printer that lost its state) nothing, so the line is left undecided; with no
 // line in flight the counter must not have moved at all (else another program used the
 // printer in between and nothing of the saved state can be trusted).
 ResumePlan PlanResume(const std::optional<JobState>& saved, const JobIdentity& identity,

@@ -1,5 +1,6 @@
 #include "protocol/AnswerScanner.h"
 
+#include "protocol/Checksum.h"
 #include "protocol/Frame.h"
 
 namespace tallix {
@@ -41,8 +42,11 @@ void AnswerScanner::feed(const uint8_t* bytes, int count) {
 
 void AnswerScanner::feed(uint8_t byte) {
     completed_ = 0;
+    answerEnded_ = false;
+    ack_ = false;
     switch (state_) {
         case State::Idle:
+            ack_ = byte == kACK;
             if (byte == kLF) {
                 state_ = State::Text;
                 length_ = 0;
@@ -62,11 +66,14 @@ void AnswerScanner::feed(uint8_t byte) {
             }
             return;
         case State::Checksum:
+            checksumHigh_ = byte;
             state_ = State::ChecksumLow;
             return;
         case State::ChecksumLow:
             state_ = State::Idle;
-            if (HasAnswerForm(text_.data(), length_)) {
+            if (checksumHigh_ * 256 + byte == CalculateCrC(text_.data(), length_) &&
+                HasAnswerForm(text_.data(), length_)) {
+                answerEnded_ = true;
                 frameEnd();
             }
             return;

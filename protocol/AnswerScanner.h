@@ -11,13 +11,15 @@
 // after it: it was given after that moment.
 //
 // An answer is counted when its frame is complete (LF, text up to CR within 254 bytes, two
-// checksum bytes) and its text has the form of an answer: printable bytes, a field 0 and a
-// numeric field 1, each closed by ";". The checksum does not decide: an answer spoiled on the
-// line still used up its request, and not counting it would make every later answer look one
-// older for the rest of the link's life; and stray bytes match a 16-bit checksum far more
-// often than they spell out an answer. Anything else is not counted. A miss makes later
-// answers look older than they are, which can only delay a decision, never make an old answer
-// pass for a new one; an answer beyond the requests written is not counted either.
+// checksum bytes), its checksum is right and its text has the form of an answer: printable
+// bytes, a field 0 and a numeric field 1, each closed by ";". Anything else is noise and shifts
+// nothing. An answer spoiled on the line leaves its request counted as unanswered, so later
+// answers look older than they are; so does an answer that never comes. The link gives such
+// requests up for lost once the line has been quiet for longer than any answer takes
+// (forgetUnanswered). The counts only tell the link when to stop waiting or looking: no
+// decision to send a frame again or to report one executed rests on them (CommandExchange.cpp).
+//
+// A 0x06 outside any frame is an acknowledgement of a command frame (ackSeen).
 
 #include <array>
 #include <cstdint>
@@ -38,9 +40,15 @@ class AnswerScanner {
     // Requests written so far: the mark an answer's ordinal is compared with.
     int64_t requests() const { return requests_; }
     int64_t answers() const { return answers_; }
+    // Requests written that no answer was counted for yet.
+    int64_t unanswered() const { return requests_ - answers_; }
     // The ordinal (from 1) of the answer that the last byte fed completed; 0 when that byte
     // completed none, or completed one that no request was left for.
     int64_t completedAnswer() const { return completed_; }
+    // The last byte fed completed a valid answer (counted or not).
+    bool answerEnded() const { return answerEnded_; }
+    // The last byte fed was a 0x06 outside any frame.
+    bool ackSeen() const { return ack_; }
 
     // True when answer `ordinal` was given to a request written after `mark` requests.
     static bool GivenAfter(int64_t ordinal, int64_t mark) { return ordinal > mark; }
@@ -52,6 +60,9 @@ class AnswerScanner {
     int64_t requests_ = 0;
     int64_t answers_ = 0;
     int64_t completed_ = 0;
+    bool answerEnded_ = false;
+    bool ack_ = false;
+    uint8_t checksumHigh_ = 0;
     State state_ = State::Idle;
     std::array<uint8_t, kAnswerTextReads> text_{};
     int length_ = 0;  // bytes of text_, CR included

@@ -22,9 +22,12 @@ CashRegManager::~CashRegManager() {
 bool CashRegManager::Open(const std::string& port, int boudRate) {
     // A link object is opened once; a second Open must not leave the first line open.
     Close();
-    // A new line: no request on it is waiting for its answer.
+    // A new line: no request on it is waiting for its answer. What the printer's counter is,
+    // the first answer tells (a caller that cannot vouch for the line settles it first).
     scanner_ = AnswerScanner();
     frameMark_ = 0;
+    known_.reset();
+    freshNeeded_ = false;
     serCom = std::make_unique<SerialManager>();
     // Requests on a closed port change nothing: the lines keep the state opening gives them.
     serCom->setDTR(true);
@@ -55,6 +58,7 @@ bool CashRegManager::Open(const std::string& port, int boudRate) {
 
 void CashRegManager::Close() {
     if (serCom) {
+        (void)LeaveLineClean();
         serCom->close();
         serCom.reset();
     }
@@ -109,41 +113,113 @@ bool CashRegManager::ClearReadBuf() {
     return true;
 }
 
-bool CashRegManager::Settle() {
+namespace {
+
+std::chrono::steady_clock::duration Seconds(double value) {
+    return std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(value));
+}
+
+}  // namespace
+
+void CashRegManager::knowSlowest(double seconds) {
+    slowest_ = std::max(slowest_, seconds);
+}
+
+double CashRegManager::QuietNeeded() const {
+    return std::max(kSettleQuiet, slowest_ + kQuietMargin);
+}
+
+CashRegManager::Silence CashRegManager::WaitForSilence(double quiet, bool stopOnAck) {
     if (!serCom) {
-        return false;
+        return Silence::Dead;
     }
-    using Clock = std::chrono::steady_clock;
-    const auto seconds = [](double value) {
-        return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(value));
-    };
-    const auto limit = Clock::now() + seconds(kSettleLimit);
-    auto quietUntil = Clock::now() + seconds(kSettleQuiet);
+    const auto limit = Clock::now() + Seconds(quiet + kSettleLimit);
+    auto quietUntil = Clock::now() + Seconds(quiet);
     for (auto now = Clock::now(); now < quietUntil; now = Clock::now()) {
         if (now >= limit || !serCom->lineAlive()) {
-            return false;
+            return Silence::Dead;
         }
         const double left = std::chrono::duration<double>(quietUntil - now).count();
         if (ReadByte(std::min(left, kSettleRead)) != -1) {
-            quietUntil = Clock::now() + seconds(kSettleQuiet);
+            if (stopOnAck && scanner_.ackSeen()) {
+                return Silence::Acknowledged;
+            }
+            quietUntil = Clock::now() + Seconds(quiet);
         }
     }
+    return Silence::Reached;
+}
+
+void CashRegManager::LineIsQuiet() {
     scanner_.forgetUnanswered();
     frameMark_ = scanner_.requests();
+}
+
+bool CashRegManager::Settle() {
+    if (WaitForSilence(QuietNeeded(), false) != Silence::Reached) {
+        return false;
+    }
+    LineIsQuiet();
+    known_.reset();
+    freshNeeded_ = false;
     return true;
+}
+
+bool CashRegManager::LeaveLineClean() {
+    if (!serCom) {
+        return false;
+    }
+    // The answers still owed come as far apart as their requests went out, up to one
+    // exchange's wait apart. A line on which nothing ever answered owes nothing.
+    const auto quiet = [this] {
+        return Seconds(slowest_ + kQuietMargin + kLineFeedReads * kAnswerByteTimeout);
+    };
+    const auto limit = Clock::now() + quiet() + Seconds(kSettleLimit);
+    auto quietUntil = Clock::now() + quiet();
+    bool drained = true;
+    for (auto now = Clock::now();
+         scanner_.answers() > 0 && scanner_.unanswered() > 0 && now < quietUntil;
+         now = Clock::now()) {
+        if (now >= limit || !serCom->lineAlive()) {
+            drained = false;
+            break;
+        }
+        const double left = std::chrono::duration<double>(quietUntil - now).count();
+        if (ReadByte(std::min(left, kSettleRead)) != -1) {
+            // Each answer may show the printer slower than thought: the silence grows with it.
+            quietUntil = Clock::now() + quiet();
+        }
+    }
+    // What did not come in that silence will not come: a second call waits for nothing.
+    LineIsQuiet();
+    return drained && !freshNeeded_;
 }
 
 int CashRegManager::ReadByte(double timeout) {
     const int byte = serCom->readByte(timeout);
     if (byte >= 0) {
-        scanner_.feed(static_cast<uint8_t>(byte));
+        Scanned(static_cast<uint8_t>(byte));
     }
     return byte;
 }
 
 void CashRegManager::TakeBuffered() {
     uint8_t bytes[SerialManager::kReadBufferSize];
-    scanner_.feed(bytes, serCom->readBuffered(bytes, SerialManager::kReadBufferSize));
+    const int count = serCom->readBuffered(bytes, SerialManager::kReadBufferSize);
+    for (int i = 0; i < count; ++i) {
+        Scanned(bytes[i]);
+    }
+}
+
+void CashRegManager::Scanned(uint8_t byte) {
+    scanner_.feed(byte);
+    // An answer belongs to the latest request written before it or an earlier one: it took at
+    // least this long.
+    if (scanner_.answerEnded() && scanner_.requests() > 0) {
+        slowest_ = std::max(slowest_,
+                            std::chrono::duration<double>(Clock::now() - lastRequestAt_).count());
+    }
 }
 
 bool CashRegManager::Reset() {

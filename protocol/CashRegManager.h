@@ -3,6 +3,7 @@
 // The link to one VX-37 printer: frames and checksum, reset and wake-up, text conversion
 // to the printer's bytes, and the confirmed command exchange.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -44,12 +45,23 @@ class CashRegManager : private SerialManager {
     // Reads and discards until the line has been silent for 0.01 s. False when the line did
     // not fall silent within kDrainLimit or kDrainLimitBytes: it counts as dead.
     bool ClearReadBuf();
-    // Waits until the line has been silent for kSettleQuiet, reading (and counting) whatever
-    // comes, then takes every request still unanswered as lost: the next wake-up's answer is
-    // one given after this call. For a run that follows a run stopped part-way, whose late
-    // answers may still be on the line. False when the line does not fall silent within
-    // kSettleLimit.
+    // Waits until the line has been silent for longer than the slowest answer seen, and at
+    // least kSettleQuiet, reading (and counting) whatever comes; then no answer to an earlier
+    // request is still on its way, and the next wake-up takes the first answer it gets as the
+    // printer's present state. For a line that nobody can show was left clean. False when the
+    // line does not fall silent in time.
     bool Settle();
+    // Waits for the answers still owed to requests written on this line, until none is owed or
+    // the line has been silent for longer than the slowest answer seen. True when the line is
+    // left clean: nothing owed, and the counter known (no command whose effect may still show).
+    // Close does it too; on a printer that answered every request at once it waits nothing.
+    bool LeaveLineClean();
+    // The longest time the printer was seen to take to answer, in seconds: the time from the
+    // latest request written to a valid answer. known: what an earlier run saw of this printer.
+    double slowestAnswer() const { return slowest_; }
+    // The line is not vouched for: the next wake-up settles it first. No traffic now.
+    void settleBeforeNextFrame() { freshNeeded_ = true; }
+    void knowSlowest(double seconds);
     // Five fill bytes, DC3 DC3 DC3, 0.02 s pause, five fill bytes. False when nothing
     // could be written.
     bool Reset();
@@ -57,16 +69,19 @@ class CashRegManager : private SerialManager {
     // answer, however old.
     bool WakeUPExchange(WakeUpAnswer& answer);
     // The ordinal on this line (from 1) of the answer the last WakeUPExchange took; 0 when it
-    // took none, or one the scanner did not count.
+    // took none.
     int64_t lastAnswerOrdinal() const { return lastAnswer_; }
-    // True when that answer is known to have been given to the last wake-up request written,
-    // not to an earlier one (which may have named another logical ID). A request that went
-    // unanswered earlier on the line leaves later answers unproven: see AnswerScanner.
+    // True when that answer was counted as given to the last wake-up request written. A hint
+    // only: an answer given twice counts twice.
     bool LastAnswerIsFresh() const;
-    // Reset, then up to 201 wake-up exchanges, until one brings an answer given after the last
-    // command frame written on this link (or after the link was opened). False at once when
+    // Reset, then up to 201 wake-up exchanges, until one brings an answer that can show the
+    // printer's present counter: one not below the counter the link knows. False at once when
     // the line is gone or never falls silent.
     bool WakeUP(WakeUpAnswer& answer);
+    // For a printer found by one wake-up answer: lets the line fall quiet, then wakes it again
+    // for a time bounded by the slowest answer seen. True when it answered after the silence,
+    // so to a request of this link at this speed and logical ID.
+    bool ConfirmAnswer(WakeUpAnswer& answer);
     // The confirmed command exchange. True when the command counts as executed.
     bool WritePacket(const uint8_t* text, int length, bool checkSequence);
     bool WritePacket(const uint8_t* text, int length);
@@ -90,20 +105,33 @@ class CashRegManager : private SerialManager {
     void setBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) {
         beforeFrame_ = std::move(hook);
     }
-    // The counter of the last trusted wake-up answer; none before the first.
-    std::optional<int32_t> lastSequence() const { return lastSequence_; }
+    // The counter the printer holds as far as the link knows; none before the first answer,
+    // after a silence, and while a command's effect on it is not known.
+    std::optional<int32_t> lastSequence() const { return known_; }
 
   private:
-    // What makes a wake-up answer count: given to a request written after `mark` requests,
-    // or, with `movedFrom`, carrying a counter other than that one.
-    struct Trust {
-        int64_t mark = 0;
-        std::optional<int32_t> movedFrom;
-    };
-    bool WakeUP(WakeUpAnswer& answer, const Trust& trust);
+    using Clock = std::chrono::steady_clock;
+    using Accept = std::function<bool(const WakeUpAnswer&)>;
+    enum class Silence { Reached, Acknowledged, Dead };
+
+    // Reset, then wake-up exchanges until one brings an answer that accept takes: at most 201,
+    // for at most lookFor seconds when that is above 0, and until maxPassed valid answers were
+    // passed over when that is above 0. passed: the valid answers not taken.
+    bool WakeUPTaking(WakeUpAnswer& answer, const Accept& accept, double lookFor, int maxPassed,
+                      int* passed = nullptr);
+    // WakeUP, with the answer the exchange takes as the present counter.
+    bool WakeUPPresent(WakeUpAnswer& answer);
+    // Reads until the line has been silent for quiet seconds (Reached), or with stopOnAck
+    // until an acknowledgement outside any frame arrives (Acknowledged); Dead when the line is
+    // gone or does not fall silent within kSettleLimit more.
+    Silence WaitForSilence(double quiet, bool stopOnAck);
+    // After a silence: every request still unanswered is lost, the next answer is fresh.
+    void LineIsQuiet();
+    double QuietNeeded() const;
     // Every read of the link goes through these two, so that the scanner sees every byte.
     int ReadByte(double timeout);
     void TakeBuffered();
+    void Scanned(uint8_t byte);
 
     int32_t logical_ID = 0;
     std::unique_ptr<SerialManager> serCom;
@@ -112,8 +140,11 @@ class CashRegManager : private SerialManager {
     uint8_t ECR_CHARMAP[256] = {};
     uint64_t string_codepage_ = 0;
     std::function<void(int32_t)> beforeFrame_;
-    std::optional<int32_t> lastSequence_;
     AnswerScanner scanner_;
+    std::optional<int32_t> known_;  // see lastSequence()
+    bool freshNeeded_ = false;      // a command's effect on the counter is not known
+    double slowest_ = 0;            // see slowestAnswer()
+    Clock::time_point lastRequestAt_{};
     int64_t frameMark_ = 0;      // requests written before the last command frame
     int64_t lastAnswer_ = 0;     // ordinal of the answer WakeUPExchange took last (0: none)
     bool lineChatters_ = false;  // the last drain met a line that never fell silent

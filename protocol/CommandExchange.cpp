@@ -1,30 +1,49 @@
 // The confirmed command exchange: wake the printer, send the frame until it is acknowledged,
 // wake the printer again and see whether its sequence counter moved.
 //
-// A printer busy printing or writing its fiscal memory may answer a wake-up request late, after
-// the host has given up on it and sent the next one; its answers still come in the order of
-// the requests, but carry no request number. An answer given before the frame can only show
-// the old counter, so taken for an answer given after it, it would say "not executed" about a
-// frame that was executed, and the frame would be sent again: a sale registered twice. So:
+// A frame is sent again only on evidence that the printer did not execute it, and the exchange
+// says "executed" only on evidence that it did. What can mislead, and why it does not:
 //
-// - The scanner counts wake-up requests written and answers seen on the line (every byte read
-//   passes through it). Before each frame is written the link notes the count of requests
-//   (frameMark_); an answer whose ordinal is above that count was given to a request written
-//   after the frame.
-// - The old counter comes from an answer given after the previous frame (or after the line
-//   was opened), so it reflects everything sent before this frame.
-// - After a missing ACK, an answer whose counter differs from the old one shows that the frame
-//   was executed, however old the answer: leave the loop. Only an answer given after the frame
-//   that still shows the old counter shows that it was not, and only then is the frame sent
-//   again. Older answers are passed over; when no answer given after the frame comes within
-//   the wake-up's 201 exchanges, the exchange fails and the frame is not sent again.
-// - The closing wake-up likewise needs an answer given after the frame, or a moved counter.
+// - Late answers. The printer answers requests in order, late by up to seconds, and an answer
+//   carries no request number: one owed to an earlier exchange, or to another process that
+//   used the line before, looks like a fresh one. It shows the counter as it stood when its
+//   request came. So a late answer can show an old counter as if it were the present one, but
+//   never a counter the printer did not yet have.
+// - Answers given twice: a copy is a late answer of the same kind.
+// - Noise shaped like an answer: without a valid checksum it is no answer (AnswerScanner,
+//   WakeUPExchange); a checksum byte that never came spoils the answer too.
+// - Answers that never come: only cost time; the counts of requests and answers that tell the
+//   link when to stop looking are hints, and a silence clears them.
+// - A counter that goes back (a printer that lost its state) or moves only when printing ends.
 //
-// A printer that answers within the wake-up's time-outs has answered every request before the
-// next is written, so each answer it gives is one given after the frame: the bytes on the line
-// and the time taken are those of the plain exchange. Without the sequence check (the daily
-// reports), a frame is still sent again after a fresh answer with the old counter.
+// Hence:
+// 1. The old counter s is exact. The link knows the printer's counter (the moved counter that
+//    confirmed the previous command, or the first answer after a silence, or after opening a
+//    line its caller vouches for: see Settle). The wake-up before the frame takes an answer at
+//    or above it; lower ones are old ones (or the counter went back, which a silence settles).
+// 2. "Executed" needs a counter above s. Only the frame can have moved it there: an old answer
+//    shows s or less, a copy likewise. A counter below s proves nothing: the exchange fails
+//    ("No printer response") and the job journal leaves the line to be decided.
+// 3. "Not executed", the only reason to send the frame again, needs an answer known to be
+//    given after the frame had its effect: after a missing ACK the link reads (without asking)
+//    until the line has been silent for longer than the slowest answer seen and at least
+//    kSettleQuiet. Every answer still owed has then come, and a counter that moves late has
+//    moved; the next answer shows the present counter (or, from a printer that holds an
+//    answer back until the next request comes, the one after it: see the loop). Equal to s: sent
+//    again; above: executed (the ACK was lost); below: fails, as in 2. An ACK that comes late,
+//    during that silence, shows the frame arrived: it is not sent again, the closing wake-up
+//    decides.
+// 4. After the ACK the closing wake-up looks for a counter above s for a bounded time. Without
+//    one, the line falls silent and the next answer decides (a refused command, or a counter
+//    that moves late). Without the sequence check (the daily reports) any answer will do, and
+//    the counter counts as unknown until the next silence.
+// 5. A run leaves the line clean (LeaveLineClean, and the job journal records it); a run that
+//    cannot show that its line was left clean lets it settle before its first frame (1).
+//
+// On a printer that answers in time nothing of this waits: the ACK comes, the first answer
+// after it shows the moved counter, and the bytes on the line are those of the plain exchange.
 
+#include <algorithm>
 #include <vector>
 
 #include "protocol/CashRegManager.h"
@@ -38,12 +57,16 @@ bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequ
     }
     const std::vector<uint8_t> frame = BuildFrame(text, length);
     const int frameLength = static_cast<int>(frame.size());
+    const auto any = [](const WakeUpAnswer&) { return true; };
 
     WakeUpAnswer answer;
-    if (!WakeUP(answer, Trust{frameMark_, std::nullopt})) {
+    if (!WakeUPPresent(answer)) {
         return false;
     }
     const int32_t oldSequence = answer.sequence;
+    const auto moved = [oldSequence](const WakeUpAnswer& a) {
+        return SequenceAhead(a.sequence, oldSequence);
+    };
 
     if (!ClearReadBuf()) {
         return false;
@@ -58,28 +81,74 @@ bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequ
         if (serCom->write(frame.data(), frameLength) <= 0) {
             return false;
         }
+        // From the first byte of the frame until a counter is read again, the printer's
+        // counter is not known.
+        freshNeeded_ = true;
         SendFF();
         if (ReadByte(kAckTimeout) == kACK) {
             break;
         }
-        if (!WakeUP(answer, Trust{frameMark_, oldSequence})) {
-            return false;
-        }
-        // The counter moved although no ACK came: the printer executed the frame and only
-        // its ACK was lost. Sending the frame again would execute the command twice.
-        if (answer.sequence != oldSequence) {
+        const Silence silence = WaitForSilence(QuietNeeded(), true);
+        if (silence == Silence::Acknowledged) {
             break;
         }
-        // An answer given after this frame, with the old counter: the frame was not executed.
+        if (silence == Silence::Dead) {
+            return false;
+        }
+        // The answer to the next request is fresh. A printer that holds an answer back until
+        // the next request comes gives a fresh one a request later: so the answer taken shows
+        // a moved counter, or by the counts was given after the frame, or follows one that
+        // was passed over.
+        const int64_t mark = scanner_.requests();
+        int passed = 0;
+        const bool fresh = WakeUPTaking(
+            answer,
+            [&](const WakeUpAnswer& a) {
+                return moved(a) || AnswerScanner::GivenAfter(lastAnswer_, mark) || passed > 0;
+            },
+            0, 0, &passed);
+        if (!fresh) {
+            return false;
+        }
+        known_ = answer.sequence;
+        freshNeeded_ = false;
+        if (moved(answer)) {
+            break;  // executed; only its ACK was lost
+        }
+        if (answer.sequence != oldSequence) {
+            return false;  // behind: no evidence either way
+        }
         if (!ClearReadBuf()) {
             return false;
         }
     }
 
-    if (!WakeUP(answer, Trust{frameMark_, oldSequence})) {
+    // The closing wake-up: a moved counter, else (as the counts have it) an answer given after
+    // the frame; for no longer than answers can be late.
+    const double lookFor = std::max(kLookMinimum, 2 * (slowest_ + kQuietMargin));
+    int passed = 0;
+    const bool taken = WakeUPTaking(
+        answer,
+        [&](const WakeUpAnswer& a) {
+            return moved(a) || AnswerScanner::GivenAfter(lastAnswer_, frameMark_);
+        },
+        lookFor, 0, &passed);
+    if (!taken && passed == 0) {
         return false;
     }
-    return !(checkSequence && answer.sequence == oldSequence);
+    if (moved(answer)) {
+        known_ = answer.sequence;
+        freshNeeded_ = false;
+        return true;
+    }
+    if (!checkSequence) {
+        return true;
+    }
+    if (!Settle() || !WakeUPTaking(answer, any, 0, 0)) {
+        return false;
+    }
+    known_ = answer.sequence;
+    return moved(answer);
 }
 
 bool CashRegManager::WritePacket(const uint8_t* text, int length) {

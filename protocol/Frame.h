@@ -31,4 +31,10 @@ std::vector<uint8_t> BuildFrame(const uint8_t* text, int length);
 // low 32 bits.
 int32_t SequenceFromText(const char* text);
 
+// True when counter a is ahead of b: moved up from b, also across the wrap of 32 bits (by
+// less than half the range). A counter behind b (a printer that lost its state) is not.
+constexpr bool SequenceAhead(int32_t a, int32_t b) {
+    return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b)) > 0;
+}
+
 }  // namespace tallix

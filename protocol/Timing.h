@@ -21,13 +21,25 @@ constexpr int kResetDC3Count = 3;
 constexpr double kDrainLimit = 2.0;
 constexpr int kDrainLimitBytes = 4096;
 
-// Settle: before a job that stopped part-way is continued, the line must have been silent this
-// long, longer than the latest answer a busy printer was seen to give (2.6 s in the fault
-// rows), so that no answer to a request of the earlier run is still on its way; a line that
-// does not fall silent within the limit counts as dead.
+// Quiet line: the printer answers wake-up requests in order but may answer late, and an answer
+// carries no request number. Once the line has been silent for longer than the slowest answer
+// this printer was seen to give (plus kQuietMargin), no answer to an earlier request is still
+// on its way, and the next answer is one given to a request written after the silence. Before
+// a frame is sent again, and before a run on a line nobody vouches for, the silence lasts at
+// least kSettleQuiet, so that a counter that moves only when printing ends has moved too; the
+// latest answer a busy printer was seen to give in the fault rows came 2.6 s late. A line that
+// does not fall silent within kSettleLimit more counts as dead.
+constexpr double kQuietMargin = 0.1;
 constexpr double kSettleQuiet = 3.0;
 constexpr double kSettleLimit = 10.0;
-constexpr double kSettleRead = 0.1;  // one read while settling
+constexpr double kSettleRead = 0.1;  // one read while waiting for silence
+// After a frame, answers showing the old counter may still be old ones: the closing wake-up
+// looks for a moved counter this long (at least), and twice the slowest answer seen.
+constexpr double kLookMinimum = 1.0;
+// Answers below the counter the printer is known to hold that a wake-up passes over before it
+// lets the line fall quiet and takes the next answer as it is (a printer whose counter went
+// back, or old answers given again).
+constexpr int kLowAnswersPassed = 3;
 
 // The wake-up exchange.
 constexpr double kAnswerByteTimeout = 0.02;  // every read of the answer frame

@@ -53,6 +53,7 @@ bool CashRegManager::WakeUPExchange(WakeUpAnswer& answer) {
         SendFF(1);
         serCom->write(request.data(), static_cast<int>(request.size()));
         scanner_.requestWritten();
+        lastRequestAt_ = Clock::now();
 
         // Whatever comes before the LF is skipped, up to a limit; read time-outs count too.
         bool lineFeed = false;
@@ -76,10 +77,10 @@ bool CashRegManager::WakeUPExchange(WakeUpAnswer& answer) {
             return false;
         }
 
+        // A checksum byte that never came spoils the answer like a wrong one.
         const int high = ReadByte(kAnswerByteTimeout);
-        const int low = ReadByte(kAnswerByteTimeout);
-        const auto received = static_cast<uint16_t>(high * 256 + low);
-        if (received != CalculateCrC(text.data(), length)) {
+        const int low = high < 0 ? -1 : ReadByte(kAnswerByteTimeout);
+        if (low < 0 || high * 256 + low != CalculateCrC(text.data(), length)) {
             continue;
         }
 
@@ -98,20 +99,64 @@ bool CashRegManager::LastAnswerIsFresh() const {
 }
 
 bool CashRegManager::WakeUP(WakeUpAnswer& answer) {
-    return WakeUP(answer, Trust{frameMark_, std::nullopt});
+    return WakeUPPresent(answer);
 }
 
-bool CashRegManager::WakeUP(WakeUpAnswer& answer, const Trust& trust) {
+bool CashRegManager::WakeUPPresent(WakeUpAnswer& answer) {
+    if (freshNeeded_ && !Settle()) {
+        return false;
+    }
+    // The counter never goes back on its own, so an answer below the known one is an old one
+    // given late or twice; one at or above it shows the present counter.
+    int passed = 0;
+    const bool taken = WakeUPTaking(
+        answer,
+        [this](const WakeUpAnswer& a) {
+            return !known_ || a.sequence == *known_ || SequenceAhead(a.sequence, *known_);
+        },
+        0, kLowAnswersPassed, &passed);
+    if (!taken) {
+        // Only answers below it came: old ones, or a printer whose counter went back. After
+        // a silence the next answer tells which.
+        if (passed < kLowAnswersPassed || !Settle() ||
+            !WakeUPTaking(
+                answer, [](const WakeUpAnswer&) { return true; }, 0, 0)) {
+            return false;
+        }
+    }
+    known_ = answer.sequence;
+    return true;
+}
+
+bool CashRegManager::WakeUPTaking(WakeUpAnswer& answer, const Accept& accept, double lookFor,
+                                  int maxPassed, int* passed) {
+    int notTaken = 0;
+    if (passed != nullptr) {
+        *passed = 0;
+    }
     if (!Reset()) {
         return false;
     }
+    const auto lookUntil = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(lookFor));
     for (int exchange = 0; exchange < kWakeUpExchanges; ++exchange) {
-        // An answer that may have been given before the moment the caller asks about counts as
-        // no answer, unless its counter moved: only a later answer can show a moved counter.
-        if (WakeUPExchange(answer) && (AnswerScanner::GivenAfter(lastAnswer_, trust.mark) ||
-                                       (trust.movedFrom && answer.sequence != *trust.movedFrom))) {
-            lastSequence_ = answer.sequence;
-            return true;
+        WakeUpAnswer got;
+        if (WakeUPExchange(got)) {
+            if (accept(got)) {
+                answer = got;
+                return true;
+            }
+            answer = got;
+            ++notTaken;
+            if (passed != nullptr) {
+                *passed = notTaken;
+            }
+            if (maxPassed > 0 && notTaken >= maxPassed) {
+                return false;
+            }
+        }
+        if (lookFor > 0 && Clock::now() >= lookUntil) {
+            return false;
         }
         // A pulled cable or a hung-up line cannot answer later, and a line that never falls
         // silent carries no answer: repeating the exchange would only keep the caller (and the
@@ -121,6 +166,17 @@ bool CashRegManager::WakeUP(WakeUpAnswer& answer, const Trust& trust) {
         }
     }
     return false;
+}
+
+bool CashRegManager::ConfirmAnswer(WakeUpAnswer& answer) {
+    if (WaitForSilence(slowest_ + kQuietMargin, false) != Silence::Reached) {
+        return false;
+    }
+    LineIsQuiet();
+    // One exchange at least, and as many as the slowest answer seen may need.
+    return WakeUPTaking(
+        answer, [](const WakeUpAnswer&) { return true; },
+        2 * (slowest_ + kQuietMargin) + kLineFeedReads * kAnswerByteTimeout, 0);
 }
 
 }  // namespace tallix

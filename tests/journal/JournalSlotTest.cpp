@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <xxhash.h>
+
+#include <cstdio>
+
 #include "journal/JournalSlot.h"
 
 namespace tallix {
@@ -46,10 +50,50 @@ TEST(JournalSlot, RoundTripsEveryField) {
     }
 }
 
+TEST(JournalSlot, KeepsWhetherTheLineWasLeftCleanAndHowSlowThePrinterIs) {
+    JournalRecord record = Record(5, 11, 1043, false, true);
+    record.state.lineClean = true;
+    record.state.slowestMs = 2600;
+    const std::string slot = EncodeSlot(record);
+    EXPECT_NE(slot.find(" finished=1 clean=1 slowest-ms=2600 check="), std::string::npos) << slot;
+    const std::optional<JournalRecord> back = DecodeSlot(slot);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->state, record.state);
+    record.state.slowestMs = -1;
+    EXPECT_FALSE(DecodeSlot(EncodeSlot(record)));
+}
+
+// A slot written before the line's state was kept: read, as a line not known to be clean.
+TEST(JournalSlot, ReadsARecordWithoutTheLineState) {
+    const std::string body = "tallix-job-journal 1 gen=7 printer=VX37000001 job=" +
+                             IdentityText(IdentityOf("49;PAINE;0;1;2.50;1;0;0\n51\n")) +
+                             " next=12 seq=1043 in-flight=0 finished=1";
+    JournalRecord record = Record(7, 12, 1043, false, true);
+    record.state.job = IdentityOf("49;PAINE;0;1;2.50;1;0;0\n51\n");
+    record.state.lineClean = true;
+    const std::string modern = EncodeSlot(record);
+    ASSERT_EQ(modern.rfind(body, 0), 0u);
+    // The old form: the same fields, checked and padded the same way.
+    std::string old = body;
+    old += " check=";
+    char check[17];
+    (void)std::snprintf(check, sizeof check, "%016llx",
+                        static_cast<unsigned long long>(XXH3_64bits(body.data(), body.size())));
+    old += check;
+    old.resize(kSlotSize - 1, ' ');
+    old.push_back('\n');
+    const std::optional<JournalRecord> back = DecodeSlot(old);
+    ASSERT_TRUE(back);
+    EXPECT_FALSE(back->state.lineClean);
+    EXPECT_EQ(back->state.slowestMs, 0);
+    EXPECT_EQ(back->state.sequence, 1043);
+}
+
 TEST(JournalSlot, IsOneReadableLine) {
     const std::string slot = EncodeSlot(Record(7, 12, 1043, true));
     EXPECT_EQ(slot.rfind("tallix-job-journal 1 gen=7 printer=VX37000001 job=", 0), 0u) << slot;
-    EXPECT_NE(slot.find(" next=12 seq=1043 in-flight=1 finished=0 check="), std::string::npos);
+    EXPECT_NE(slot.find(" next=12 seq=1043 in-flight=1 finished=0 clean=0 slowest-ms=0 check="),
+              std::string::npos);
     EXPECT_EQ(slot.find('\n'), kSlotSize - 1);
 }
 

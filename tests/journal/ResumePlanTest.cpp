@@ -69,8 +69,8 @@ TEST(ResumePlan, ALineInFlightIsDecidedByTheCounter) {
     EXPECT_EQ(notExecuted.inFlightExecuted, false);
     EXPECT_NE(notExecuted.reason.find("sent again"), std::string::npos);
 
-    // Any move counts, also backwards or across the wrap of the 32-bit counter.
-    EXPECT_EQ(PlanResume(Saved(3, 5, true), kFile, 4, kLines, true).firstLine, 4u);
+    // A move up counts, also across the wrap of the 32-bit counter, and by more than one.
+    EXPECT_EQ(PlanResume(Saved(3, 5, true), kFile, 9, kLines, true).firstLine, 4u);
     EXPECT_EQ(PlanResume(Saved(3, 2147483647, true), kFile, -2147483647 - 1, kLines, true)
                   .inFlightExecuted,
               true);
@@ -80,6 +80,21 @@ TEST(ResumePlan, ALineInFlightIsDecidedByTheCounter) {
     EXPECT_EQ(first.firstLine, 0u);
     // The last line in flight and executed: nothing is left to send.
     EXPECT_EQ(PlanResume(Saved(kLines - 1, 5, true), kFile, 6, kLines, true).firstLine, kLines);
+}
+
+// A counter behind the remembered one (the printer lost its state) says nothing about the line
+// in flight: it is neither skipped nor sent, and stays to be decided.
+TEST(ResumePlan, ACounterThatWentBackLeavesTheLineInFlightUndecided) {
+    for (const int32_t now : {4, 1, -7}) {
+        const ResumePlan plan = PlanResume(Saved(3, 5, true), kFile, now, kLines, true);
+        EXPECT_TRUE(plan.resume) << now;
+        EXPECT_TRUE(plan.inFlightUndecided) << now;
+        EXPECT_EQ(plan.firstLine, 3u) << now;
+        EXPECT_FALSE(plan.inFlightExecuted) << now;
+        EXPECT_NE(plan.reason.find("went back"), std::string::npos) << plan.reason;
+    }
+    ExpectFullRun(PlanResume(Saved(3, 5, true), kFile, 1, kLines, false), "--no-resume");
+    EXPECT_FALSE(PlanResume(Saved(3, 5, true), kFile, 6, kLines, true).inFlightUndecided);
 }
 
 TEST(ResumePlan, WithNoLineInFlightTheCounterMustNotHaveMoved) {

@@ -41,12 +41,17 @@ TEST(AnswerScanner, CountsAnswersAsTheyEndInTheOrderOfTheRequests) {
     EXPECT_FALSE(AnswerScanner::GivenAfter(2, 2));
 }
 
-TEST(AnswerScanner, ASpoiledChecksumStillCountsNoiseAndPartsDoNot) {
+// Only an answer with a valid checksum is an answer: a spoiled one, or noise shaped like an
+// answer, would make an older answer look like a newer one.
+TEST(AnswerScanner, SpoiledAnswersNoiseAndPartsDoNotCount) {
     AnswerScanner scanner;
     for (int i = 0; i < 10; ++i) {
         scanner.requestWritten();
     }
-    EXPECT_EQ(Feed(scanner, Answer("TX00000001;7;", false)), 1);
+    EXPECT_EQ(Feed(scanner, Answer("TX00000001;7;", false)), 0);
+    EXPECT_FALSE(scanner.answerEnded());
+    EXPECT_EQ(Feed(scanner, Answer("TX00000001;7;")), 1);
+    EXPECT_TRUE(scanner.answerEnded());
     // Fill bytes, ACKs, noise before the LF, a stray LF before the real one.
     EXPECT_EQ(Feed(scanner, Bytes{0xFF, 0x06, '?', '?', 0x0A, 'x'}), 0);
     EXPECT_EQ(Feed(scanner, Answer("TX00000001;8;")), 2);
@@ -60,6 +65,21 @@ TEST(AnswerScanner, ASpoiledChecksumStillCountsNoiseAndPartsDoNot) {
     EXPECT_EQ(Feed(scanner, Bytes(300, 'A')), 0);
     EXPECT_EQ(Feed(scanner, Bytes{';', '1', ';', 0x0D, 0, 0}), 0);
     EXPECT_EQ(Feed(scanner, Answer("TX00000001;9;")), 3);
+    EXPECT_EQ(scanner.unanswered(), 7);
+}
+
+// A 0x06 between frames acknowledges a command frame; one inside an answer does not.
+TEST(AnswerScanner, AckOnlyOutsideFrames) {
+    AnswerScanner scanner;
+    scanner.feed(0x06);
+    EXPECT_TRUE(scanner.ackSeen());
+    scanner.feed(0xFF);
+    EXPECT_FALSE(scanner.ackSeen());
+    const Bytes frame{0x0A, 0x06, 'A', 0x0D, 0x06, 0x06};
+    for (const uint8_t byte : frame) {
+        scanner.feed(byte);
+        EXPECT_FALSE(scanner.ackSeen());
+    }
 }
 
 TEST(AnswerScanner, NoMoreAnswersThanRequests) {

@@ -189,6 +189,20 @@ class RecordingDevice final : public Device {
         return Answer("Settle()", [](Device& d) { return d.Settle(); });
     }
 
+    // Passed on, not recorded: they change nothing on the printer.
+    bool LeaveLineClean() override { return !forward_ || forward_->LeaveLineClean(); }
+    void SettleBeforeNextFrame() override {
+        if (forward_) {
+            forward_->SettleBeforeNextFrame();
+        }
+    }
+    double SlowestAnswer() const override { return forward_ ? forward_->SlowestAnswer() : 0; }
+    void KnowSlowest(double seconds) override {
+        if (forward_) {
+            forward_->KnowSlowest(seconds);
+        }
+    }
+
     // Kept (or passed on), not recorded: a recording device writes no frames of its own.
     void SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) override {
         if (forward_) {
