@@ -10,11 +10,11 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <deque>
 #include <memory>
 
 #include "posix/UniqueFd.h"
 #include "serial/Termios2Speed.h"
+#include "sim/ReplySchedule.h"
 #include "sim/SimLine.h"
 #include "sim/VirtualPrinter.h"
 
@@ -35,12 +35,6 @@ struct FileCloser {
     }
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
-
-struct Pending {
-    std::vector<uint8_t> bytes;
-    std::size_t sent = 0;
-    Clock::time_point due;
-};
 
 double WallTime() {
     timespec ts{};
@@ -98,31 +92,9 @@ void LetTheHostRead(const SimLine& line, int signals) {
     }
 }
 
-}  // namespace
-
-int RunSim(const SimOptions& options) {
-    std::string error;
-    File journalFile = OpenOutput(options.journal, error);
-    File paperFile = OpenOutput(options.paper, error);
-    if (!error.empty()) {
-        (void)std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
-        return 1;
-    }
-
-    SimLine line;
-    const bool opened = options.port.empty()
-                            ? OpenPty(line, options.lineSpeed(), error)
-                            : OpenPort(line, options.port, options.lineSpeed(), error);
-    if (!opened) {
-        (void)std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
-        return 1;
-    }
-    if (!options.link.empty() && !MakeLink(options.link, line.devicePath, error)) {
-        (void)std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
-        CloseLine(line);
-        return 1;
-    }
-
+// The signals that end the printer (SIGINT, SIGTERM) or bring it back (SIGUSR1), as a
+// descriptor to poll.
+UniqueFd SignalDescriptor() {
     sigset_t mask;
     sigemptyset(&mask);
     sigaddset(&mask, SIGINT);
@@ -133,82 +105,66 @@ int RunSim(const SimOptions& options) {
     (void)signal(SIGTERM, SIG_DFL);
     (void)signal(SIGUSR1, SIG_DFL);
     sigprocmask(SIG_BLOCK, &mask, nullptr);
-    const UniqueFd signalFd(signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC));
-    const int signals = signalFd.get();
+    UniqueFd fd(signalfd(-1, &mask, SFD_NONBLOCK | SFD_CLOEXEC));
     (void)signal(SIGPIPE, SIG_IGN);
+    return fd;
+}
 
-    VirtualPrinter printer(
-        options.printer, options.faults,
-        [&journalFile](const std::string& text) { WriteFlushed(journalFile.get(), text + "\n"); },
-        [&paperFile](const std::string& block) { WriteFlushed(paperFile.get(), block); }, WallTime);
+// The printer on its line, from the ready line to the end.
+class Session {
+  public:
+    Session(const SimOptions& options, SimLine& line, File& journal, File& paper)
+        : line_(line),
+          signals_(SignalDescriptor()),
+          printer_(
+              options.printer, options.faults,
+              [&journal](const std::string& text) { WriteFlushed(journal.get(), text + "\n"); },
+              [&paper](const std::string& block) { WriteFlushed(paper.get(), block); }, WallTime),
+          // Output pacing: on a pseudo-terminal --baud spaces the bytes as the line speed
+          // would; a real port paces them itself.
+          schedule_(line.pty && options.baud > 0
+                        ? std::chrono::nanoseconds(10'000'000'000LL / options.baud)
+                        : std::chrono::nanoseconds(0)),
+          printerSpeed_(options.lineSpeed()),
+          hostSpeed_(printerSpeed_) {}
 
-    std::printf("ready %s\n",
-                options.link.empty() ? line.devicePath.c_str() : options.link.c_str());
-    (void)std::fflush(stdout);
+    // Serves until a signal, a hang-up or a failure; returns why it ended.
+    std::string run();
 
-    // Output pacing: on a pseudo-terminal --baud spaces the bytes as the line speed would; a
-    // real port paces them itself.
-    const bool pace = line.pty && options.baud > 0;
-    const auto byteTime = pace ? std::chrono::nanoseconds(10'000'000'000LL / options.baud)
-                               : std::chrono::nanoseconds(0);
-    std::deque<Pending> queue;
-    Clock::time_point nextByte = Clock::now();
+  private:
+    // How long to wait for the line or a signal.
+    [[nodiscard]] Clock::duration waitTime(Clock::time_point now, bool wantWrite) const;
+    // A signal came: false when it ends the printer.
+    bool onSignal();
+    // The line is readable: false when it failed for good.
+    bool onInput();
+
+    SimLine& line_;
+    UniqueFd signals_;
+    VirtualPrinter printer_;
+    ReplySchedule schedule_;
     // On a pseudo-terminal the host's speed is a setting of the shared line. A real printer
     // hears garbage from a host at another speed: this one hears nothing then.
-    const int64_t printerSpeed = options.lineSpeed();
-    int64_t hostSpeed = printerSpeed;
-    bool noisePending = false;
-    bool lineIdle = false;  // a read failed: leave the line alone for a moment
-    const char* endReason = "signal";
+    int64_t printerSpeed_;
+    int64_t hostSpeed_;
+    bool noisePending_ = false;
+    bool lineIdle_ = false;  // a read failed: leave the line alone for a moment
+};
 
+std::string Session::run() {
+    std::string endReason = "signal";
     while (true) {
-        auto now = Clock::now();
-        bool wantWrite = false;
-        while (!queue.empty()) {
-            Pending& front = queue.front();
-            if (now < front.due || (pace && now < nextByte)) {
-                break;
-            }
-            const std::size_t chunk = pace ? 1 : front.bytes.size() - front.sent;
-            const ssize_t n = write(line.fd.get(), front.bytes.data() + front.sent, chunk);
-            if (n < 0) {
-                if (errno == EAGAIN || errno == EINTR) {
-                    wantWrite = errno == EAGAIN;
-                    break;
-                }
-                // Nobody can hear us; what we had to say is lost as on a cut line.
-                queue.clear();
-                break;
-            }
-            front.sent += static_cast<std::size_t>(n);
-            nextByte = now + byteTime;
-            if (front.sent == front.bytes.size()) {
-                queue.pop_front();
-            }
-        }
-        if (printer.hungUp() && queue.empty()) {
-            LetTheHostRead(line, signals);
+        const bool wantWrite = schedule_.write(line_.fd.get(), Clock::now());
+        if (printer_.hungUp() && schedule_.empty()) {
+            LetTheHostRead(line_, signals_.get());
             endReason = "hangup";
             break;
         }
-
-        // How long to wait: until the next byte is due, the quiet time for noise, or a signal.
-        Clock::duration wait = std::chrono::hours(1);
-        if (!queue.empty() && !wantWrite) {
-            const auto due = std::max(queue.front().due, pace ? nextByte : queue.front().due);
-            wait = std::max<Clock::duration>(due - now, Clock::duration::zero());
-        }
-        if (noisePending) {
-            wait = std::min<Clock::duration>(wait, kQuiet);
-        }
-        if (lineIdle) {
-            wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(20));
-        }
-        pollfd fds[2] = {{signals, POLLIN, 0}, {line.fd.get(), 0, 0}};
-        if (!lineIdle && !printer.hungUp()) {
+        pollfd fds[2] = {{signals_.get(), POLLIN, 0}, {line_.fd.get(), 0, 0}};
+        if (!lineIdle_ && !printer_.hungUp()) {
             fds[1].events = static_cast<short>(POLLIN | (wantWrite ? POLLOUT : 0));
         }
-        const timespec timeout = ToTimespec(wait);
+        const timespec timeout = ToTimespec(waitTime(Clock::now(), wantWrite));
         const int ready = ppoll(fds, 2, &timeout, nullptr);
         if (ready < 0 && errno != EINTR) {
             (void)std::fprintf(stderr, "tallix-sim: poll failed\n");
@@ -216,62 +172,123 @@ int RunSim(const SimOptions& options) {
             break;
         }
         if (ready == 0) {
-            if (noisePending) {
-                printer.flush();
-                noisePending = false;
+            if (noisePending_) {
+                printer_.flush();
+                noisePending_ = false;
             }
-            lineIdle = false;
+            lineIdle_ = false;
             continue;
         }
-        if ((fds[0].revents & POLLIN) != 0) {
-            signalfd_siginfo info{};
-            if (read(signals, &info, sizeof info) > 0) {
-                // SIGUSR1: the printer is back; SIGINT and SIGTERM end it.
-                if (info.ssi_signo != SIGUSR1) {
-                    break;
-                }
-                if (!printer.hungUp()) {
-                    printer.recover();
-                }
-            }
+        if ((fds[0].revents & POLLIN) != 0 && !onSignal()) {
+            break;
         }
-        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            uint8_t buffer[4096];
-            const ssize_t n = read(line.fd.get(), buffer, sizeof buffer);
-            if (n > 0) {
-                if (line.pty) {
-                    const int64_t speed = GetLineSpeed(line.fd.get());
-                    if (speed > 0 && speed != hostSpeed) {
-                        hostSpeed = speed;
-                        printer.hostSpeed(hostSpeed, hostSpeed == printerSpeed);
-                    }
-                }
-                if (hostSpeed == printerSpeed) {
-                    now = Clock::now();
-                    for (auto& reply : printer.feed(buffer, static_cast<std::size_t>(n))) {
-                        queue.push_back(Pending{std::move(reply.bytes), 0,
-                                                now + std::chrono::milliseconds(reply.delayMs)});
-                    }
-                    noisePending = true;
-                }
-            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-                if (!line.pty) {
-                    (void)std::fprintf(stderr, "tallix-sim: %s: read failed\n",
-                                       line.devicePath.c_str());
-                    endReason = "error";
-                    break;
-                }
-                lineIdle = true;
-            }
+        if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0 && !onInput()) {
+            endReason = "error";
+            break;
         }
     }
+    printer_.stop(endReason);
+    return endReason;
+}
 
-    printer.stop(endReason);
+Clock::duration Session::waitTime(Clock::time_point now, bool wantWrite) const {
+    // Until the next byte is due, the quiet time for noise, or a signal.
+    Clock::duration wait = std::chrono::hours(1);
+    if (const auto due = schedule_.nextDue(); due && !wantWrite) {
+        wait = std::max<Clock::duration>(*due - now, Clock::duration::zero());
+    }
+    if (noisePending_) {
+        wait = std::min<Clock::duration>(wait, kQuiet);
+    }
+    if (lineIdle_) {
+        wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(20));
+    }
+    return wait;
+}
+
+bool Session::onSignal() {
+    signalfd_siginfo info{};
+    if (read(signals_.get(), &info, sizeof info) <= 0) {
+        return true;
+    }
+    // SIGUSR1: the printer is back; SIGINT and SIGTERM end it.
+    if (info.ssi_signo != SIGUSR1) {
+        return false;
+    }
+    if (!printer_.hungUp()) {
+        printer_.recover();
+    }
+    return true;
+}
+
+bool Session::onInput() {
+    uint8_t buffer[4096];
+    const ssize_t n = read(line_.fd.get(), buffer, sizeof buffer);
+    if (n <= 0) {
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            return true;
+        }
+        if (!line_.pty) {
+            (void)std::fprintf(stderr, "tallix-sim: %s: read failed\n", line_.devicePath.c_str());
+            return false;
+        }
+        lineIdle_ = true;
+        return true;
+    }
+    if (line_.pty) {
+        const int64_t speed = GetLineSpeed(line_.fd.get());
+        if (speed > 0 && speed != hostSpeed_) {
+            hostSpeed_ = speed;
+            printer_.hostSpeed(hostSpeed_, hostSpeed_ == printerSpeed_);
+        }
+    }
+    if (hostSpeed_ == printerSpeed_) {
+        const auto now = Clock::now();
+        for (auto& reply : printer_.feed(buffer, static_cast<std::size_t>(n))) {
+            schedule_.add(std::move(reply), now);
+        }
+        noisePending_ = true;
+    }
+    return true;
+}
+
+void Fail(const std::string& error) {
+    (void)std::fprintf(stderr, "tallix-sim: %s\n", error.c_str());
+}
+
+}  // namespace
+
+int RunSim(const SimOptions& options) {
+    std::string error;
+    File journalFile = OpenOutput(options.journal, error);
+    File paperFile = OpenOutput(options.paper, error);
+    if (!error.empty()) {
+        Fail(error);
+        return 1;
+    }
+    SimLine line;
+    const bool opened = options.port.empty()
+                            ? OpenPty(line, options.lineSpeed(), error)
+                            : OpenPort(line, options.port, options.lineSpeed(), error);
+    if (!opened) {
+        Fail(error);
+        return 1;
+    }
+    if (!options.link.empty() && !MakeLink(options.link, line.devicePath, error)) {
+        Fail(error);
+        CloseLine(line);
+        return 1;
+    }
+    Session session(options, line, journalFile, paperFile);
+    std::printf("ready %s\n",
+                options.link.empty() ? line.devicePath.c_str() : options.link.c_str());
+    (void)std::fflush(stdout);
+    const std::string endReason = session.run();
     CloseLine(line);
     if (!options.link.empty()) {
         RemoveLink(options.link, line.devicePath);
     }
-    return std::string(endReason) == "error" ? 1 : 0;
+    return endReason == "error" ? 1 : 0;
 }
 
 }  // namespace tallix

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <random>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "sim/Faults.h"
 #include "sim/FiscalPrinter.h"
+#include "sim/JournalLine.h"
 #include "sim/LinkParser.h"
 
 namespace tallix {
@@ -19,10 +21,14 @@ struct PrinterSettings {
     int32_t sequence = 1;  // the counter's first value
 };
 
-// Bytes the printer sends back, not before delayMs after the bytes that caused them.
+// Bytes the printer sends back, not before delayMs after the bytes that caused them. Replies
+// go out in the order they were caused, unless detached: a detached reply (the copy of an
+// answer given twice, answer-shaped noise) goes out at its own time, between the others,
+// neither waiting for them nor holding them back.
 struct Reply {
     std::vector<uint8_t> bytes;
     int delayMs = 0;
+    bool detached = false;
 };
 
 // The virtual VX-37: link parser, faults, fiscal printer and journal together. Feed it what
@@ -32,7 +38,7 @@ class VirtualPrinter {
   public:
     using LineSink = std::function<void(const std::string& line)>;
 
-    VirtualPrinter(PrinterSettings settings, FaultSettings faults, LineSink journalSink,
+    VirtualPrinter(PrinterSettings settings, const FaultSettings& faults, LineSink journalSink,
                    FiscalPrinter::PaperSink paper, const FiscalPrinter::Clock& clock);
 
     std::vector<Reply> feed(const uint8_t* bytes, std::size_t count);
@@ -64,6 +70,17 @@ class VirtualPrinter {
     void handle(const LinkEvent& event, std::vector<Reply>& replies);
     void wakeUp(const LinkEvent& event, std::vector<Reply>& replies);
     void frame(const LinkEvent& event, std::vector<Reply>& replies);
+    // An intact frame that was not dropped: acknowledged (or not), executed or refused.
+    void command(const std::string& text, JournalLine& line, std::vector<Reply>& replies);
+    // Why a wake-up for this ID goes unanswered; empty when it is answered.
+    std::string silenceReason();
+    // Answer-shaped bytes with a wrong checksum after a request, when that fault strikes.
+    void falseAnswer(const char* after, std::vector<Reply>& replies);
+    // The counter after an executed command: now, or once the lag has passed.
+    void moveSequence();
+    // Applies the late counter moves whose time has come.
+    void applyDueMoves();
+    void setSequence(int32_t value, const char* reason);
     void journal(const std::string& line);
     double time() const;
     // How late the next reply goes out: the fixed delay plus its share of jitter.
@@ -78,8 +95,11 @@ class VirtualPrinter {
     int32_t sequence_;
     int64_t commands_ = 0;
     int64_t answered_ = 0;
+    int64_t intactFrames_ = 0;
     bool hungUp_ = false;
+    std::deque<double> dueMoves_;  // times at which the counter moves on (--sequence-lag-ms)
     std::mt19937_64 jitter_;
+    Draws falseDelays_;
 };
 
 }  // namespace tallix

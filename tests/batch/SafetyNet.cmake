@@ -25,3 +25,12 @@ gtest_discover_tests(batch_fault_tests TEST_FILTER "SlowRows/*:FaultMatrixBounde
 # 1,000 exchanges on a lossy line: about two minutes.
 tallix_e2e_test(batch_soak_tests SoakTest.cpp)
 gtest_discover_tests(batch_soak_tests PROPERTIES LABELS slow TIMEOUT 900)
+
+# Runs one after another on one printer, against late, doubled, lost and false answers and a
+# counter that resets or moves late. Each row is a ctest entry of its own, so the protocol's
+# waits overlap; the rows on a printer 400 ms late or later, the garbage trials, the killed
+# runs and the 150-line receipt take from half a minute to a few minutes and are slow.
+tallix_e2e_test(batch_in_a_row_tests FaultMatrixInARowTest.cpp)
+gtest_discover_tests(batch_in_a_row_tests TEST_FILTER "Rows/*" PROPERTIES TIMEOUT 300)
+gtest_discover_tests(batch_in_a_row_tests TEST_FILTER "SlowRows/*:InARowDetect.*"
+  PROPERTIES LABELS slow TIMEOUT 900)

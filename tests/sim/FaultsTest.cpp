@@ -18,6 +18,14 @@ FaultSettings With(void (*set)(FaultSettings&)) {
     return faults;
 }
 
+// The text of an answer frame: between its LF and its CR.
+std::string AnswerText(const Bytes& answer) {
+    if (answer.size() < 4) {
+        return {};
+    }
+    return {answer.begin() + 1, answer.end() - 3};
+}
+
 bool ChecksumOk(const Bytes& answer) {
     // answer: LF, text with CR, two checksum bytes
     if (answer.size() < 4 || answer[0] != kLF) {
@@ -88,7 +96,7 @@ TEST(SimFaults, NoiseBeforeTheAnswer) {
 
     PrinterHarness next({}, With([](FaultSettings& f) {
                             f.noiseBytes = 10;
-                            f.noiseAnswer = CountedFault{1, 0, 0};
+                            f.noiseAnswer = CountedFault::Next(1);
                         }));
     EXPECT_EQ(next.wake()[10], kLF);
     EXPECT_EQ(next.wake()[0], kLF);
@@ -164,7 +172,7 @@ TEST(SimFaults, JitterDrawsRepeatableDelaysWithinItsBounds) {
         FaultSettings faults;
         faults.delayMs = 100;
         faults.jitterMaxMs = 600;
-        faults.jitterSeed = seed;
+        faults.seed = seed;
         PrinterHarness h({}, faults);
         std::vector<int> drawn;
         for (int i = 0; i < 20; ++i) {
@@ -197,6 +205,205 @@ TEST(SimFaults, SequenceWrapsAt32Bits) {
     EXPECT_EQ(h.printer.sequence(), INT32_MIN);
     const Bytes answer = h.wake();
     EXPECT_EQ(std::string(answer.begin() + 1, answer.end() - 3), "VX37000001;-2147483648;");
+}
+
+// The "at" and chance forms of a counted fault: the numbered events, and a seeded share of
+// them that repeats with the seed.
+TEST(SimFaults, CountedFaultsStrikeNumberedEventsAndSeededChances) {
+    CountedFault at;
+    at.at = {2, 5};
+    std::string struck;
+    for (int i = 0; i < 6; ++i) {
+        struck += at.strike() ? 'x' : '.';
+    }
+    EXPECT_EQ(struck, ".x..x.");
+
+    auto pattern = [](uint64_t seed) {
+        CountedFault chance;
+        chance.percent = 25;
+        chance.draws = Draws(seed);
+        std::string hits;
+        for (int i = 0; i < 400; ++i) {
+            hits += chance.strike() ? 'x' : '.';
+        }
+        return hits;
+    };
+    EXPECT_EQ(pattern(3), pattern(3));
+    EXPECT_NE(pattern(3), pattern(4));
+    const std::string drawn = pattern(3);
+    const auto hits = std::count(drawn.begin(), drawn.end(), 'x');
+    EXPECT_GT(hits, 60);
+    EXPECT_LT(hits, 140);
+}
+
+TEST(SimFaults, RefusedFramesAreAcknowledgedButNotExecuted) {
+    PrinterHarness h({}, With([](FaultSettings& f) { f.refuseFrame.at = {2}; }));
+    EXPECT_TRUE(h.execute(kSale));
+    EXPECT_EQ(h.command(kSale), Bytes{kACK});
+    EXPECT_EQ(h.printer.sequence(), 2);
+    EXPECT_FALSE(h.last("frame").flag("executed"));
+    EXPECT_EQ(h.last("frame").str("reason"), "refused");
+    EXPECT_EQ(h.last("frame").str("fault"), "refuse-frame");
+    EXPECT_EQ(h.printer.fiscal().receiptTotal(), 250);  // one sale on the receipt
+    EXPECT_TRUE(h.execute(kSale));
+
+    // Refused and its ACK lost: from the host's side the same as a frame lost on the line.
+    PrinterHarness both({}, With([](FaultSettings& f) {
+                            f.refuseFrame.next = 1;
+                            f.dropAck.next = 1;
+                        }));
+    EXPECT_TRUE(both.command(kSale).empty());
+    EXPECT_EQ(both.printer.sequence(), 1);
+    EXPECT_EQ(both.last("frame").str("fault"), "drop-ack,refuse-frame");
+}
+
+// Only wake-ups that would be answered count: another ID's and muted ones do not.
+TEST(SimFaults, DroppedAnswersLeaveWakeUpsUnanswered) {
+    PrinterHarness h({}, With([](FaultSettings& f) { f.dropAnswer.every = 3; }));
+    std::string answered;
+    for (int i = 0; i < 7; ++i) {
+        answered += h.wake().empty() ? '-' : 'A';
+        EXPECT_TRUE(h.wake("02").empty());
+    }
+    EXPECT_EQ(answered, "AA-AA-A");
+    EXPECT_EQ(h.last("wakeup").str("id"), "02");
+    int dropped = 0;
+    for (const auto& entry : h.journal()) {
+        if (entry.kind() == "wakeup" && entry.str("reason") == "dropped") {
+            ++dropped;
+            EXPECT_FALSE(entry.flag("answered"));
+        }
+    }
+    EXPECT_EQ(dropped, 2);
+}
+
+// The copy is the same bytes, detached from the order of the replies, the gap after the
+// first copy was due.
+TEST(SimFaults, AnAnswerGivenTwiceComesAgainAfterTheGap) {
+    PrinterHarness h({}, With([](FaultSettings& f) {
+                         f.delayMs = 40;
+                         f.doubleAnswer.at = {2};
+                         f.doubleGapMs = 3500;
+                     }));
+    h.wake();
+    EXPECT_EQ(h.lastReplies.size(), 1U);
+    EXPECT_FALSE(h.last("wakeup").flag("doubled"));
+    h.wake();
+    ASSERT_EQ(h.lastReplies.size(), 2U);
+    EXPECT_EQ(h.lastReplies[0].bytes, h.lastReplies[1].bytes);
+    EXPECT_TRUE(ChecksumOk(h.lastReplies[1].bytes));
+    EXPECT_FALSE(h.lastReplies[0].detached);
+    EXPECT_TRUE(h.lastReplies[1].detached);
+    EXPECT_EQ(h.lastReplies[0].delayMs, 40);
+    EXPECT_EQ(h.lastReplies[1].delayMs, 3540);
+    EXPECT_TRUE(h.last("wakeup").flag("doubled"));
+    h.wake();
+    EXPECT_EQ(h.lastReplies.size(), 1U);
+}
+
+// Answer-shaped bytes after a request: the printer's serial number and the counter as it was
+// when the request came (before the frame's command moved it), and a wrong checksum.
+TEST(SimFaults, FalseAnswersLookLikeAnswersWithAWrongChecksum) {
+    PrinterHarness h({}, With([](FaultSettings& f) {
+                         f.falseAnswer.every = 1;
+                         f.falseMinMs = 100;
+                         f.falseMaxMs = 900;
+                     }));
+    h.wake();
+    ASSERT_EQ(h.lastReplies.size(), 2U);
+    const Reply& afterWakeUp = h.lastReplies[0];
+    EXPECT_TRUE(afterWakeUp.detached);
+    EXPECT_FALSE(ChecksumOk(afterWakeUp.bytes));
+    EXPECT_EQ(Bytes(afterWakeUp.bytes.begin(), afterWakeUp.bytes.end() - 2),
+              Bytes(h.lastReplies[1].bytes.begin(), h.lastReplies[1].bytes.end() - 2));
+
+    h.command(kSale);
+    ASSERT_EQ(h.lastReplies.size(), 2U);
+    const Reply& afterFrame = h.lastReplies[0];
+    EXPECT_EQ(AnswerText(afterFrame.bytes), "VX37000001;1;");
+    EXPECT_EQ(h.printer.sequence(), 2);
+    EXPECT_EQ(h.last("false_answer").str("after"), "frame");
+    EXPECT_EQ(h.last("false_answer").str("answer"), "VX37000001;1;");
+
+    std::vector<int> delays;
+    for (int i = 0; i < 30; ++i) {
+        h.wake("02");  // another ID's request is no request to this printer
+        EXPECT_TRUE(h.lastReplies.empty());
+        h.wake();
+        delays.push_back(h.lastReplies[0].delayMs);
+        EXPECT_EQ(delays.back(), h.last("false_answer").integer("delay_ms"));
+    }
+    EXPECT_GE(*std::min_element(delays.begin(), delays.end()), 100);
+    EXPECT_LE(*std::max_element(delays.begin(), delays.end()), 900);
+    EXPECT_GT(std::set<int>(delays.begin(), delays.end()).size(), 10U);
+}
+
+// The same seed gives the same false answers at the same requests, whatever else is on.
+TEST(SimFaults, RandomFaultsRepeatWithTheSeedAndDrawApart) {
+    auto falseAnswers = [](uint64_t seed, bool dropAnswers) {
+        FaultSettings faults;
+        faults.seed = seed;
+        faults.falseAnswer.percent = 30;
+        faults.dropAnswer.percent = dropAnswers ? 50 : 0;
+        PrinterHarness h({}, faults);
+        std::string at;
+        for (int i = 0; i < 60; ++i) {
+            h.lines.clear();
+            h.wake();
+            at += h.journal().front().kind() == "false_answer" ? 'x' : '.';
+        }
+        return at;
+    };
+    EXPECT_EQ(falseAnswers(5, false), falseAnswers(5, false));
+    EXPECT_NE(falseAnswers(5, false), falseAnswers(6, false));
+    EXPECT_EQ(falseAnswers(5, false), falseAnswers(5, true));
+}
+
+// A printer that lost the frame and came back with its counter at 1.
+TEST(SimFaults, TheCounterIsSetAtTheChosenFrame) {
+    PrinterHarness h({"VX37000001", 1, 40}, With([](FaultSettings& f) {
+                         f.dropFrame.at = {2};
+                         f.setSequenceAt = 2;
+                         f.setSequenceTo = 1;
+                     }));
+    EXPECT_TRUE(h.execute(kSale));
+    EXPECT_EQ(h.printer.sequence(), 41);
+    EXPECT_TRUE(h.command(kSale).empty());
+    EXPECT_EQ(h.last("frame").str("fault"), "drop-frame");
+    EXPECT_EQ(h.printer.sequence(), 1);
+    EXPECT_EQ(AnswerText(h.wake()), "VX37000001;1;");
+    EXPECT_EQ(h.last("sequence").str("reason"), "set");
+    EXPECT_EQ(h.last("sequence").integer("seq_before"), 41);
+    EXPECT_EQ(h.last("sequence").integer("seq_after"), 1);
+    EXPECT_EQ(h.printer.fiscal().receiptTotal(), 250);
+    // A frame with a bad checksum is not counted.
+    Bytes bad = FrameOf(kSale);
+    bad.back() ^= 0x01;
+    h.send(bad);
+    EXPECT_TRUE(h.execute(kSale));
+    EXPECT_EQ(h.printer.sequence(), 2);
+}
+
+// The counter moves only when printing ends: answers in between show the old one.
+TEST(SimFaults, TheCounterMovesTheLagAfterTheFrame) {
+    PrinterHarness h({}, With([](FaultSettings& f) { f.sequenceLagMs = 300; }));
+    EXPECT_EQ(h.command(kSale), Bytes{kACK});
+    EXPECT_TRUE(h.last("frame").flag("executed"));
+    EXPECT_EQ(h.last("frame").integer("seq_after"), 1);
+    EXPECT_EQ(AnswerText(h.wake()), "VX37000001;1;");
+    h.now += 0.299;
+    EXPECT_EQ(AnswerText(h.wake()), "VX37000001;1;");
+    h.now += 0.002;
+    EXPECT_EQ(AnswerText(h.wake()), "VX37000001;2;");
+    EXPECT_EQ(h.last("sequence").str("reason"), "late");
+    // Two commands in a row: each moves it once, in turn.
+    h.command(kSale);
+    h.now += 0.1;
+    h.command(kSale);
+    h.now += 0.25;
+    EXPECT_EQ(AnswerText(h.wake()), "VX37000001;3;");
+    h.now += 0.1;
+    EXPECT_EQ(AnswerText(h.wake()), "VX37000001;4;");
 }
 
 }  // namespace

@@ -86,7 +86,7 @@ TEST(SimOptions, JitterBoundsAndSeed) {
     ASSERT_TRUE(o);
     EXPECT_EQ(o->faults.jitterMinMs, 0);
     EXPECT_EQ(o->faults.jitterMaxMs, 600);
-    EXPECT_EQ(o->faults.jitterSeed, 42U);
+    EXPECT_EQ(o->faults.seed, 42U);
     const auto fixed = Parse({"--jitter-ms", "250,250"});
     ASSERT_TRUE(fixed);
     EXPECT_EQ(fixed->faults.jitterMinMs, 250);
@@ -115,6 +115,79 @@ TEST(SimOptions, BadValuesAreRefused) {
     EXPECT_FALSE(Parse({"--seed", "-3"}));
     // A sequence beyond 32 bits saturates.
     EXPECT_EQ(Parse({"--sequence", "99999999999"})->printer.sequence, INT32_MAX);
+}
+
+// Every form of every counted fault, and the values of the new faults.
+TEST(SimOptions, CountedFormsAndTheAnswerAndCounterFaults) {
+    const auto o = Parse({"--drop-ack-at",
+                          "2,7",
+                          "--drop-frame-chance",
+                          "15",
+                          "--refuse-frames",
+                          "1",
+                          "--refuse-frame-every",
+                          "4",
+                          "--corrupt-answer-at",
+                          "3",
+                          "--drop-answer-every",
+                          "20",
+                          "--drop-answers",
+                          "2",
+                          "--double-answer-at",
+                          "5",
+                          "--double-gap-ms",
+                          "3500",
+                          "--false-answer-chance",
+                          "30",
+                          "--false-answer-ms=0,400",
+                          "--set-sequence-at",
+                          "3,1",
+                          "--sequence-lag-ms",
+                          "300",
+                          "--seed",
+                          "11"});
+    ASSERT_TRUE(o);
+    const FaultSettings& f = o->faults;
+    EXPECT_EQ(f.dropAck.at, (std::vector<int64_t>{2, 7}));
+    EXPECT_EQ(f.dropFrame.percent, 15);
+    EXPECT_EQ(f.refuseFrame.next, 1);
+    EXPECT_EQ(f.refuseFrame.every, 4);
+    EXPECT_EQ(f.corruptAnswer.at, (std::vector<int64_t>{3}));
+    EXPECT_EQ(f.dropAnswer.every, 20);
+    EXPECT_EQ(f.dropAnswer.next, 2);
+    EXPECT_EQ(f.doubleAnswer.at, (std::vector<int64_t>{5}));
+    EXPECT_EQ(f.doubleGapMs, 3500);
+    EXPECT_EQ(f.falseAnswer.percent, 30);
+    EXPECT_EQ(f.falseMinMs, 0);
+    EXPECT_EQ(f.falseMaxMs, 400);
+    EXPECT_EQ(f.setSequenceAt, 3);
+    EXPECT_EQ(f.setSequenceTo, 1);
+    EXPECT_EQ(f.sequenceLagMs, 300);
+    EXPECT_EQ(f.seed, 11U);
+    // Off unless asked for.
+    const auto plain = Parse({});
+    EXPECT_FALSE(plain->faults.refuseFrame.enabled());
+    EXPECT_FALSE(plain->faults.dropAnswer.enabled());
+    EXPECT_FALSE(plain->faults.doubleAnswer.enabled());
+    EXPECT_FALSE(plain->faults.falseAnswer.enabled());
+    EXPECT_EQ(plain->faults.setSequenceAt, 0);
+    EXPECT_EQ(plain->faults.sequenceLagMs, 0);
+}
+
+TEST(SimOptions, BadValuesOfTheNewFaultsAreRefused) {
+    EXPECT_FALSE(Parse({"--drop-ack-at", "0"}));  // events count from 1
+    EXPECT_FALSE(Parse({"--drop-ack-at", "2,"}));
+    EXPECT_FALSE(Parse({"--drop-ack-at", ",2"}));
+    EXPECT_FALSE(Parse({"--drop-answer-chance", "101"}));
+    EXPECT_FALSE(Parse({"--drop-answer-every", "0"}));
+    EXPECT_FALSE(Parse({"--double-gap-ms", "-1"}));
+    EXPECT_FALSE(Parse({"--false-answer-ms", "400,100"}));
+    EXPECT_FALSE(Parse({"--set-sequence-at", "3"}));  // needs the value
+    EXPECT_FALSE(Parse({"--set-sequence-at", "0,1"}));
+    EXPECT_FALSE(Parse({"--sequence-lag-ms", "x"}));
+    EXPECT_FALSE(Parse({"--noise-at", "1"}));  // noise has its own forms
+    // A counter may be set to any 32-bit value, below the first one too.
+    EXPECT_EQ(Parse({"--set-sequence-at", "1,-7"})->faults.setSequenceTo, -7);
 }
 
 }  // namespace

@@ -28,19 +28,20 @@ inline Bytes WakeUpRequest(const std::string& id = "01") {
     return Bytes{kDC1, kDC1, static_cast<uint8_t>(id[0]), static_cast<uint8_t>(id[1])};
 }
 
-// A virtual printer driven in-process, with its journal and paper kept in memory and a fixed
-// clock.
+// A virtual printer driven in-process, with its journal and paper kept in memory and a clock
+// that moves only when the test moves it (now, in seconds).
 class PrinterHarness {
   public:
     explicit PrinterHarness(PrinterSettings settings = {}, FaultSettings faults = {})
         : printer(
               settings, faults, [this](const std::string& line) { lines.push_back(line); },
-              [this](const std::string& block) { paper += block; }, [] { return 1700000000.0; }) {}
+              [this](const std::string& block) { paper += block; }, [this] { return now; }) {}
 
     // Sends bytes and returns everything the printer answered, in order.
     Bytes send(const Bytes& bytes) {
         Bytes out;
-        for (const auto& reply : printer.feed(bytes)) {
+        lastReplies = printer.feed(bytes);
+        for (const auto& reply : lastReplies) {
             out.insert(out.end(), reply.bytes.begin(), reply.bytes.end());
             lastDelayMs = reply.delayMs;
         }
@@ -65,9 +66,11 @@ class PrinterHarness {
         return found;
     }
 
+    double now = 1700000000.0;
     std::vector<std::string> lines;
     std::string paper;
     int lastDelayMs = -1;
+    std::vector<Reply> lastReplies;  // the replies of the last send, as the printer gave them
     VirtualPrinter printer;
 
   private:

@@ -192,6 +192,28 @@ TEST(SimProcess, PacedAndDelayedRepliesStillArrive) {
     EXPECT_EQ(AnswerText(Bytes(answer.begin() + 3, answer.end())), "VX37000001;1;");
 }
 
+// On the line: the copy of an answer given twice comes after the ACK of the frame sent
+// meanwhile (it holds nothing back), and the false answer after the frame shows the counter
+// from before it, with a checksum that does not match.
+TEST(SimProcess, CopiesAndFalseAnswersComeBetweenTheReplies) {
+    SimProcess sim({"--double-answers", "1", "--double-gap-ms", "1500", "--false-answer-at", "2",
+                    "--false-answer-ms", "100,100"});
+    ASSERT_TRUE(sim.ready());
+    HostPort host(sim.path());
+    ASSERT_TRUE(host.send(WakeUpRequest()));
+    const Bytes answer = host.receive(17);
+    EXPECT_EQ(AnswerText(answer), "VX37000001;1;");
+    ASSERT_TRUE(host.send(FrameOf("L;;PAINE;2.50;1.000;1;1;1;0;0;")));
+    EXPECT_EQ(host.receive(1), Bytes{kACK});
+    const Bytes later = host.receive(34);
+    ASSERT_EQ(later.size(), 34U);
+    const Bytes falseAnswer(later.begin(), later.begin() + 17);
+    const Bytes copy(later.begin() + 17, later.end());
+    EXPECT_EQ(AnswerText(falseAnswer), "VX37000001;1;");
+    EXPECT_NE(falseAnswer, answer) << "its checksum is wrong";
+    EXPECT_EQ(copy, answer);
+}
+
 // --port serves a device it did not create; here the slave of a pseudo-terminal of the test,
 // whose master plays the host's end of a cable.
 TEST(SimProcess, ServesAGivenPort) {
