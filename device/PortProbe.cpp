@@ -1,5 +1,6 @@
 #include "device/PortProbe.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -21,20 +22,30 @@ bool Cancelled(const std::atomic<bool>* cancel) {
 // speed before the port was opened again: it looks the same. So it is only a lead, and each
 // ID probed at this speed so far (this one first) is woken once more after the line has been
 // silent for longer than the slowest answer seen: nothing earlier is owed then, and an answer
-// is the ID's own, at this speed. Returns the ID confirmed. A port where nothing answers costs
-// no more than the single exchange.
-std::optional<int> ProbeID(CashRegManager& link, const std::vector<int>& probedHere,
-                           WakeUpAnswer& answer) {
-    if (!link.Reset() || !link.WakeUPExchange(answer)) {
-        return std::nullopt;
-    }
-    for (auto id = probedHere.rbegin(); id != probedHere.rend(); ++id) {
+// is the ID's own, at this speed. A port where nothing answers costs no more than the single
+// exchange.
+struct Probed {
+    bool answered = false;  // some answer came
+    std::optional<int> id;  // the ID confirmed
+};
+
+// Each of ids, the last first, woken on a quiet line; the first that answers.
+std::optional<int> ConfirmOne(CashRegManager& link, const std::vector<int>& ids,
+                              WakeUpAnswer& answer) {
+    for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
         link.InitializeCR(*id, nullptr, 0);
         if (link.ConfirmAnswer(answer)) {
             return *id;
         }
     }
     return std::nullopt;
+}
+
+Probed ProbeID(CashRegManager& link, const std::vector<int>& probedHere, WakeUpAnswer& answer) {
+    if (!link.Reset() || !link.WakeUPExchange(answer)) {
+        return {};
+    }
+    return {true, ConfirmOne(link, probedHere, answer)};
 }
 
 }  // namespace
@@ -53,6 +64,9 @@ PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan
     std::unique_ptr<CashRegManager> link;
     int openSpeed = 0;
     std::vector<int> probedHere;  // IDs probed at openSpeed, in order
+    double slowest = 0;           // the slowest answer any link on this port saw
+    int previousSpeed = 0;        // the speed probed before openSpeed, and its IDs
+    std::vector<int> previousIDs;
     std::size_t step = 0;
     for (; step < plan.size(); ++step) {
         if (Cancelled(cancel)) {
@@ -61,24 +75,43 @@ PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan
         }
         const ProbeStep& probe = plan[step];
         if (!link || probe.speed != openSpeed) {
+            slowest = link ? std::max(slowest, link->slowestAnswer()) : slowest;
             link.reset();  // closes the line at the old speed
             link = std::make_unique<CashRegManager>();
+            link->knowSlowest(slowest);
             if (!link->Open(port.path, probe.speed)) {
                 report.outcome =
                     PortIsHeld(port.path) ? PortOutcome::Busy : PortOutcome::CannotOpen;
                 break;
             }
+            previousSpeed = openSpeed;
+            previousIDs = probedHere;
             openSpeed = probe.speed;
             probedHere.clear();
         }
         link->InitializeCR(probe.logicalID, nullptr, 0);
         probedHere.push_back(probe.logicalID);
         WakeUpAnswer answer;
-        const std::optional<int> found = ProbeID(*link, probedHere, answer);
+        const Probed probed = ProbeID(*link, probedHere, answer);
+        std::optional<int> found = probed.id;
+        int foundSpeed = probe.speed;
+        if (!found && probed.answered && previousSpeed != 0 && !previousIDs.empty()) {
+            // An answer no ID at this speed owns may be owed to a request written at the
+            // speed before, which came back too late for its exchange: ask there again.
+            slowest = std::max(slowest, link->slowestAnswer());
+            link.reset();
+            link = std::make_unique<CashRegManager>();
+            link->knowSlowest(slowest);
+            if (link->Open(port.path, previousSpeed)) {
+                found = ConfirmOne(*link, previousIDs, answer);
+                foundSpeed = previousSpeed;
+            }
+            link.reset();  // the next step opens its own speed again
+        }
         tell(1);
         if (found) {
             report.outcome = PortOutcome::Found;
-            report.printer = DetectedPrinter{port.label, probe.speed, *found,
+            report.printer = DetectedPrinter{port.label, foundSpeed, *found,
                                              SerialNumberText(answer.serialNumber)};
             ++step;
             break;

@@ -1,6 +1,7 @@
 // The wake-up exchange: the host addresses the printer by its logical ID and the printer
 // answers with its serial number and its sequence counter in a checksummed frame.
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <string>
@@ -173,10 +174,12 @@ bool CashRegManager::ConfirmAnswer(WakeUpAnswer& answer) {
         return false;
     }
     LineIsQuiet();
-    // One exchange at least, and as many as the slowest answer seen may need.
+    // As long as an answer may take: twice the slowest seen, and at least kSettleQuiet (one
+    // answer seen late during an exchange shows less than its whole delay).
     return WakeUPTaking(
         answer, [](const WakeUpAnswer&) { return true; },
-        2 * (slowest_ + kQuietMargin) + kLineFeedReads * kAnswerByteTimeout, 0);
+        std::max(kSettleQuiet, 2 * (slowest_ + kQuietMargin) + kLineFeedReads * kAnswerByteTimeout),
+        0);
 }
 
 }  // namespace tallix
