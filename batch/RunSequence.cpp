@@ -180,6 +180,15 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         if (!device->Settle() || !device->Oxel_GetSerial(again) || again != serialNumber) {
             return kExitSerialNumberFailed;
         }
+        // A counter unchanged since the line in flight would send that line again. An answer
+        // given twice may still come after one silence, with the counter as it was before the
+        // frame: that decision waits for a second silence and a second reading.
+        if (saved->inFlight && device->LastSequence() == saved->sequence) {
+            TraceJournal("the line in flight looks unexecuted: settling once more to be sure");
+            if (!device->Settle() || !device->Oxel_GetSerial(again) || again != serialNumber) {
+                return kExitSerialNumberFailed;
+            }
+        }
     } else if (!saved || !saved->lineClean || device->LastSequence() != saved->sequence) {
         TraceJournal(
             "no journal shows the line left clean with this counter: it settles before the "
