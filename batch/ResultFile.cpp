@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "batch/CommandTable.h"
 #include "config/FileSystem.h"
 #include "config/Paths.h"
 
@@ -185,7 +186,8 @@ ResultLine FormatResultLine(int32_t commandNumber, int32_t code) {
     AppendField(line, std::to_string(commandNumber));
     AppendField(line, std::to_string(shown.number));
     AppendField(line, shown.text);
-    if (commandNumber == 53 && code == 0) {
+    const CommandSpec* command = FindCommand(commandNumber);
+    if (code == 0 && command != nullptr && command->emptyFieldAfterSuccess) {
         AppendField(line, "");
     }
     line += '\n';
