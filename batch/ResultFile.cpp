@@ -4,13 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <utility>
 
 #include "batch/CommandTable.h"
 #include "batch/ResultMessages.h"
 #include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "posix/ReadWrite.h"
 
 namespace tallix {
 namespace {
@@ -61,17 +61,7 @@ bool ResultFile::Append(std::string_view bytes) {
         return false;
     }
     // A pipe may take a long line in parts.
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_.get(), bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+    return WriteAll(fd_.get(), bytes);
 }
 
 bool ResultFile::WriteSerialNumber(const std::string& serialNumber) {
