@@ -25,17 +25,14 @@ constexpr int32_t kCodeSkippedAfterFailure = 2;  // not sent: an earlier line fa
 // sending anything (a number that is not finite or does not fit, a name that is too long).
 constexpr int32_t kCodeSyntaxError = 5005;
 
-// Runs the command of one line on device: 49 sale, 51 payment of the rest in type 4, 53
-// payment, 54 free text, 69 fiscal (0) or non-fiscal (2) day report, 70 service money (exactly
-// four fields), 109 duplicate, 200 discount (negative) or surcharge (positive) of at most
-// 99.99 percent. The code of what was executed (kCodeDone, kCodeFailed, kCodeSyntaxError,
-// also for 69 whose field 1 does not begin with decimal digits); nothing when the line
-// executes nothing (an unknown number, 69 with a number other than 0 or 2, 70 without
-// exactly four fields).
+// Runs the command of one line on device, as batch/CommandTable.h describes it: the code of
+// what was executed (kCodeDone, kCodeFailed, kCodeSyntaxError, also for a line with too few
+// fields); nothing when the line executes nothing (a number not in the table, 69 with a
+// number other than 0 or 2, 70 without exactly four fields).
 std::optional<int32_t> DispatchCommand(Device& device, const CommandLine& line);
 
-// A line with this command number may send a command to the printer (it is one of those
-// above); any other executes nothing.
+// A line with this command number may send a command to the printer (it is in the table);
+// any other executes nothing.
 bool MaySendCommand(int32_t commandNumber);
 
 // How a command run continues a job, and what it reports back.

@@ -4,109 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <utility>
 
+#include "batch/CommandTable.h"
+#include "batch/ResultMessages.h"
 #include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "posix/ReadWrite.h"
 
 namespace tallix {
 namespace {
 
-struct Message {
-    int32_t number;
-    const char* text;
-    bool setsFlag;
-};
-
-// Message number and text for a device error code; nothing for codes without a message.
-std::optional<Message> Lookup(int32_t commandNumber, int32_t code) {
-    switch (code) {
-        case 0:
-            return Message{0, "No error", false};
-        case 1:
-            return Message{1, "No printer response", true};
-        case 2:
-            return Message{9, "Error in previous command", true};
-        case 3:
-            return Message{10, "No receipt opened", true};
-        case 4:
-            return Message{12, "Fiscal receipt not opened", true};
-        case 10:
-            return Message{15, "Discount sum greater than sale", true};
-        case 11:
-            return Message{16, "Payment has passed", true};
-        case 12:
-            return Message{15, "Surcharge sum greater than sale", true};
-        case 13:
-            return Message{15, "Surcharge percent greater than 99.00%", true};
-        case 14:
-            return Message{15, "Discount percent greater than 99.00%", true};
-        case 5005:
-            return Message{21, "Syntax error", true};
-        case 5007:
-            return Message{8, "Date and Time not set", true};
-        case 5008:
-            return Message{55, "Command overflow", true};
-        case 5009:
-            return commandNumber == 48 ? Message{6, "Invalid operator's password", true}
-                                       : Message{64, "Command not permited", true};
-        case 5012:
-            if (commandNumber == 54) {
-                return std::nullopt;
-            }
-            return Message{3, "Non fiscal rotated receipt opened", true};
-        case 5013:
-            return Message{7, "No paper", true};
-        case 5014:
-            return Message{59, "Electronic journal full", true};
-        case 5015:
-            if (commandNumber == 49 || commandNumber == 51 || commandNumber == 53 ||
-                commandNumber == 54) {
-                return std::nullopt;
-            }
-            return Message{4, "Fiscal receipt opened", true};
-        case 5017:
-            if (commandNumber == 54) {
-                return std::nullopt;
-            }
-            return Message{2, "Non fiscal receipt opened", true};
-        case 5018:
-            return Message{56, "Fiscal memory error", true};
-        case 5019:
-            return Message{57, "Fiscal memory invalid", true};
-        case 5020:
-            return Message{58, "Fiscal memory full", true};
-        case 5021:
-            return Message{60, "Fiscal memory readonly", true};
-        case 5022:
-            return Message{61, "Fiscal memory not formated", true};
-        case 5023:
-            return Message{62, "Last fiscal memory record invalid", true};
-        case 5025:
-            return Message{63, "VAT not set", true};
-        case 5026:
-            return Message{65, "Printer numbers not set", true};
-        case 5027:
-            return Message{5, "24 hours since last Z report has passed", true};
-        case 5030:
-            return Message{66, "Failure in printig mechanism", true};
-        case 5031:
-            return Message{67, "RAM failure after reset", true};
-        case 5032:
-            return Message{68, "Printer cover is open", true};
-        case 5033:
-            return Message{70, "Item PLU allready exists and has sales", true};
-        case 5034:
-            return Message{71, "Item PLU is not programed", false};
-        case 5035:
-            return Message{72, "No items found in the specified PLU range", false};
-        default:
-            return Message{code, "Error code", true};
-    }
-}
-
-void AppendField(std::string& line, const std::string& field) {
+void AppendField(std::string& line, std::string_view field) {
     line += '"';
     line += field;
     line += "\";";
@@ -152,17 +61,7 @@ bool ResultFile::Append(std::string_view bytes) {
         return false;
     }
     // A pipe may take a long line in parts.
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd_.get(), bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
+    return WriteAll(fd_.get(), bytes);
 }
 
 bool ResultFile::WriteSerialNumber(const std::string& serialNumber) {
@@ -178,18 +77,17 @@ ResultLine FormatResultLine(int32_t commandNumber, int32_t code) {
     if (commandNumber == 0) {
         return result;
     }
-    const std::optional<Message> message = Lookup(commandNumber, code);
-    // A code without a message reads like a success: its command runs on as after one.
-    const Message shown = message.value_or(Message{0, "No error", false});
+    const ResultMessage message = MessageFor(commandNumber, code);
     std::string& line = result.text;
     AppendField(line, std::to_string(commandNumber));
-    AppendField(line, std::to_string(shown.number));
-    AppendField(line, shown.text);
-    if (commandNumber == 53 && code == 0) {
+    AppendField(line, std::to_string(message.number));
+    AppendField(line, message.text);
+    const CommandSpec* command = FindCommand(commandNumber);
+    if (code == 0 && command != nullptr && command->emptyFieldAfterSuccess) {
         AppendField(line, "");
     }
     line += '\n';
-    result.setsFailureFlag = shown.setsFlag;
+    result.setsFailureFlag = StopsLaterLines(commandNumber, code);
     return result;
 }
 
@@ -197,11 +95,11 @@ int Responce(ResultFile& file, int32_t commandNumber, int32_t code, bool& failur
     if (commandNumber == 0) {
         return kResponceOk;
     }
-    const ResultLine line = FormatResultLine(commandNumber, code);
-    if (line.setsFailureFlag) {
+    if (StopsLaterLines(commandNumber, code)) {
         failureFlag = true;
     }
-    return file.Append(line.text) ? kResponceOk : kResponceWriteFailed;
+    return file.Append(FormatResultLine(commandNumber, code).text) ? kResponceOk
+                                                                   : kResponceWriteFailed;
 }
 
 }  // namespace tallix

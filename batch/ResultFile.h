@@ -40,8 +40,9 @@ class ResultFile {
     UniqueFd fd_;
 };
 
-// The line that Responce writes for commandNumber and code ("" for command number 0), and
-// whether that code sets the failure flag.
+// The line that Responce writes for commandNumber and code ("" for command number 0; the
+// message from batch/ResultMessages.h), and whether that code sets the failure flag
+// (StopsLaterLines; false for command number 0).
 struct ResultLine {
     std::string text;
     bool setsFailureFlag = false;

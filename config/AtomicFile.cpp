@@ -11,6 +11,8 @@
 
 #include "config/Paths.h"
 #include "posix/ErrnoText.h"
+#include "posix/ReadWrite.h"
+#include "posix/SyncFolder.h"
 #include "posix/UniqueFd.h"
 
 namespace tallix {
@@ -32,20 +34,6 @@ std::string ResolvedTarget(const std::string& path) {
         return resolved;
     }
     return path;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(written));
-    }
-    return true;
 }
 
 // The process's file mode creation mask, read without changing it where the kernel tells it
@@ -123,12 +111,7 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
         return Fail(errorText, temporaryPath, error);
     }
     // Make the rename itself durable; a failure here no longer affects the content.
-    std::string folder = ParentFolder(target);
-    const UniqueFd folderFd(
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folderFd) {
-        (void)::fsync(folderFd.get());
-    }
+    SyncFolder(ParentFolder(target));
     return true;
 }
 

@@ -29,6 +29,33 @@ std::size_t SkipBlanksAndSign(std::string_view text, bool& negative) {
     return i;
 }
 
+// Where the number ends when an exponent may start at i: past the exponent, whose value is
+// added to magnitude, or i itself. An exponent counts only when at least one digit follows
+// its letter and sign.
+std::size_t SkipExponent(std::string_view text, std::size_t i, long long& magnitude) {
+    if (i >= text.size() || (text[i] != 'e' && text[i] != 'E')) {
+        return i;
+    }
+    std::size_t exponent = i + 1;
+    bool negativeExponent = false;
+    if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
+        negativeExponent = text[exponent] == '-';
+        ++exponent;
+    }
+    if (exponent >= text.size() || !IsDigit(text[exponent])) {
+        return i;
+    }
+    long long value = 0;
+    while (exponent < text.size() && IsDigit(text[exponent])) {
+        if (value < 100000) {
+            value = value * 10 + (text[exponent] - '0');
+        }
+        ++exponent;
+    }
+    magnitude += negativeExponent ? -value : value;
+    return exponent;
+}
+
 }  // namespace
 
 int32_t ParseLeadingInt(std::string_view text) {
@@ -98,26 +125,7 @@ double ParseLeadingDecimal(std::string_view text) {
     if (digits == 0 || !seenNonZero) {
         return 0.0;
     }
-    // An exponent counts only when at least one digit follows its letter and sign.
-    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-        std::size_t exponent = i + 1;
-        bool negativeExponent = false;
-        if (exponent < text.size() && (text[exponent] == '+' || text[exponent] == '-')) {
-            negativeExponent = text[exponent] == '-';
-            ++exponent;
-        }
-        if (exponent < text.size() && IsDigit(text[exponent])) {
-            long long value = 0;
-            while (exponent < text.size() && IsDigit(text[exponent])) {
-                if (value < 100000) {
-                    value = value * 10 + (text[exponent] - '0');
-                }
-                ++exponent;
-            }
-            magnitude += negativeExponent ? -value : value;
-            i = exponent;
-        }
-    }
+    i = SkipExponent(text, i, magnitude);
     double value = 0.0;
     const char* first = text.data() + begin;
     const char* last = text.data() + i;

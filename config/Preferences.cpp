@@ -6,12 +6,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
+#include <optional>
+#include <utility>
 
 #include "config/AtomicFile.h"
 #include "config/FileSystem.h"
 #include "config/Paths.h"
+#include "posix/ReadWrite.h"
 #include "posix/SystemLog.h"
 #include "posix/UniqueFd.h"
 
@@ -37,21 +39,11 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return false;
     }
-    bytes.clear();
-    char buffer[8192];
-    for (;;) {
-        const ssize_t count = ::read(fd.get(), buffer, sizeof buffer);
-        if (count < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (count == 0) {
-            break;
-        }
-        bytes.append(buffer, static_cast<size_t>(count));
+    std::optional<std::string> content = ReadAll(fd.get());
+    if (!content) {
+        return false;
     }
+    bytes = std::move(*content);
     return true;
 }
 

@@ -3,7 +3,7 @@
 #define XXH_STATIC_LINKING_ONLY  // XXH3_state_t by value
 #include <xxhash.h>
 
-#include <cstdio>
+#include "posix/Hex.h"
 
 namespace tallix {
 
@@ -17,40 +17,22 @@ JobIdentity FromHash(const XXH128_hash_t& hash) {
     return {hash.high64, hash.low64};
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 }  // namespace
 
 std::string IdentityText(const JobIdentity& identity) {
-    char text[33];
-    (void)std::snprintf(text, sizeof text, "%016llx%016llx",
-                        static_cast<unsigned long long>(identity.high),
-                        static_cast<unsigned long long>(identity.low));
-    return text;
+    return LowerHex64(identity.high) + LowerHex64(identity.low);
 }
 
 std::optional<JobIdentity> ParseIdentityText(std::string_view text) {
     if (text.size() != 32) {
         return std::nullopt;
     }
-    JobIdentity identity;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const int digit = HexDigit(text[i]);
-        if (digit < 0) {
-            return std::nullopt;
-        }
-        uint64_t& half = i < 16 ? identity.high : identity.low;
-        half = (half << 4) | static_cast<uint64_t>(digit);
+    const std::optional<uint64_t> high = ParseLowerHex64(text.substr(0, 16));
+    const std::optional<uint64_t> low = ParseLowerHex64(text.substr(16));
+    if (!high || !low) {
+        return std::nullopt;
     }
-    return identity;
+    return JobIdentity{*high, *low};
 }
 
 JobIdentityHasher::JobIdentityHasher() : state_(std::make_unique<State>()) {

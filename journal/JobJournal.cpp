@@ -14,62 +14,11 @@
 #include "journal/JournalPlace.h"
 #include "journal/JournalSlot.h"
 #include "posix/ErrnoText.h"
+#include "posix/ReadWrite.h"
+#include "posix/SyncFolder.h"
 #include "posix/UniqueFd.h"
 
 namespace tallix {
-namespace {
-
-// Reads up to limit bytes from the start of fd; nothing on a read error.
-std::optional<std::string> ReadAtMost(int fd, std::size_t limit) {
-    std::string bytes(limit, '\0');
-    std::size_t done = 0;
-    while (done < limit) {
-        const ssize_t got =
-            ::pread(fd, bytes.data() + done, limit - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return std::nullopt;
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    bytes.resize(done);
-    return bytes;
-}
-
-bool WriteAt(int fd, const std::string& bytes, std::size_t offset) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
-                                     static_cast<off_t>(offset + done));
-        if (put < 0 && errno == EINTR) {
-            continue;
-        }
-        if (put <= 0) {
-            if (put == 0) {
-                errno = EIO;
-            }
-            return false;
-        }
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// Makes a folder's entries durable; failures only weaken durability, so they are ignored.
-void SyncFolder(const std::string& folder) {
-    const UniqueFd fd(
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) {
-        (void)::fsync(fd.get());
-    }
-}
-
-}  // namespace
 
 JobJournal::JobJournal(const std::string& folder, const std::string& serialNumber, JournalNote note)
     : note_(std::move(note)), printer_(SafePrinterName(serialNumber)) {
@@ -105,7 +54,7 @@ JobJournal::JobJournal(const std::string& folder, const std::string& serialNumbe
         return;
     }
     usable_ = true;
-    const std::optional<std::string> bytes = ReadAtMost(fd_.get(), kJournalFileSize + 1);
+    const std::optional<std::string> bytes = ReadAll(fd_.get(), kJournalFileSize + 1);
     if (!bytes) {
         note_("journal " + path_ + " cannot be read (" + ErrnoText(errno) + "): it counts as none");
         return;
@@ -257,7 +206,7 @@ bool JobJournal::Write(const JobState& state, bool async) {
             return false;
         }
     } else {
-        if (!WriteAt(fd_.get(), slot, SlotOffset(record.generation))) {
+        if (!WriteAllAt(fd_.get(), slot, static_cast<off_t>(SlotOffset(record.generation)))) {
             note_("journal " + path_ + " cannot be written (" + ErrnoText(errno) + ")");
             return false;
         }

@@ -3,13 +3,15 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <span>
 #include <utility>
 
+#include "posix/Hex.h"
+#include "posix/ReadWrite.h"
 #include "posix/UniqueFd.h"
 
 namespace tallix {
@@ -34,21 +36,6 @@ TraceSink& Sink() {
     return sink;
 }
 
-// Writes all of text; a trace that cannot be written is not worth stopping the run for.
-void WriteAll(int fd, const std::string& text) {
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return;
-        }
-    }
-}
-
 double MsSinceStart(const TraceSink& sink) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sink.start)
         .count();
@@ -71,23 +58,16 @@ std::string WallClockNow() {
 }  // namespace
 
 std::string TraceColumns(const uint8_t* bytes, int count) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string hex;
-    std::string text;
-    if (bytes != nullptr && count > 0) {
-        hex.reserve(static_cast<size_t>(count) * 3);
-        text.reserve(static_cast<size_t>(count));
-        for (int i = 0; i < count; ++i) {
-            const uint8_t b = bytes[i];
-            if (i > 0) {
-                hex.push_back(' ');
-            }
-            hex.push_back(kHex[b >> 4]);
-            hex.push_back(kHex[b & 0x0F]);
-            text.push_back(b >= 0x20 && b <= 0x7E ? static_cast<char>(b) : '.');
-        }
+    if (bytes == nullptr || count <= 0) {
+        return " | ";
     }
-    return hex + " | " + text;
+    const std::span<const uint8_t> line(bytes, static_cast<std::size_t>(count));
+    std::string text;
+    text.reserve(line.size());
+    for (const uint8_t b : line) {
+        text.push_back(b >= 0x20 && b <= 0x7E ? static_cast<char>(b) : '.');
+    }
+    return HexText(line, HexCase::kUpper, " ") + " | " + text;
 }
 
 bool StartLineTrace(const std::string& path) {
@@ -100,9 +80,10 @@ bool StartLineTrace(const std::string& path) {
     const std::lock_guard<std::mutex> guard(sink.lock);
     sink.file = std::move(file);
     sink.start = std::chrono::steady_clock::now();
-    WriteAll(sink.file.get(), "# tallix line trace, started " + WallClockNow() +
-                                  "; times in ms since then (monotonic)\n"
-                                  "#       ms tag      count | hex | text\n");
+    // A trace that cannot be written is not worth stopping the run for.
+    (void)WriteAll(sink.file.get(), "# tallix line trace, started " + WallClockNow() +
+                                        "; times in ms since then (monotonic)\n"
+                                        "#       ms tag      count | hex | text\n");
     detail::gLineTraceOn.store(true, std::memory_order_release);
     return true;
 }
@@ -128,7 +109,7 @@ void TraceLineBytes(const char* tag, const uint8_t* bytes, int count) {
     char head[64];
     (void)std::snprintf(head, sizeof head, "%10.3f %-8s %5d | ", MsSinceStart(sink),
                         tag != nullptr ? tag : "?", count < 0 ? 0 : count);
-    WriteAll(sink.file.get(), head + columns + "\n");
+    (void)WriteAll(sink.file.get(), head + columns + "\n");
 }
 
 void TraceLineNote(const char* tag, const std::string& text) {
@@ -143,7 +124,7 @@ void TraceLineNote(const char* tag, const std::string& text) {
     char head[64];
     (void)std::snprintf(head, sizeof head, "%10.3f %-8s | ", MsSinceStart(sink),
                         tag != nullptr ? tag : "?");
-    WriteAll(sink.file.get(), head + text + "\n");
+    (void)WriteAll(sink.file.get(), head + text + "\n");
 }
 
 }  // namespace tallix

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "posix/Hex.h"
 #include "serial/PortRegistry.h"
 #include "serial/SerialManager.h"
 
@@ -21,27 +22,14 @@ std::string Property(udev_device* device, const char* key) {
     return value != nullptr ? value : "";
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // udev's *_ENC properties write unsafe bytes as \xNN.
 std::string DecodeEscapes(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
-            const int high = HexDigit(text[i + 2]);
-            const int low = HexDigit(text[i + 3]);
+            const int high = HexDigitValue(text[i + 2]);
+            const int low = HexDigitValue(text[i + 3]);
             if (high >= 0 && low >= 0) {
                 out.push_back(static_cast<char>(high * 16 + low));
                 i += 3;

@@ -229,32 +229,8 @@ void SerialManager::readThread(int fd) {
         if (stopReading_.load()) {
             break;
         }
-        if ((fds[0].revents & POLLIN) != 0) {
-            ssize_t n = 0;
-            int error = 0;
-            {
-                const std::lock_guard<std::mutex> lock(termioLock);
-                const int room = kReadBufferSize - readLen;
-                if (room > 0) {
-                    n = ::read(fd, readBuffer + readLen, static_cast<size_t>(room));
-                    error = errno;
-                    if (n > 0) {
-                        LOGDATA("RT", readBuffer + readLen, static_cast<int>(n), 1);
-                        readLen += static_cast<int>(n);
-                    }
-                } else {
-                    n = -1;
-                    error = EAGAIN;
-                }
-            }
-            // Readable but nothing to read means the adapter is gone; EIO follows a hang-up.
-            const bool lineGone =
-                n == 0 || (n < 0 && error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
-            if (n > 0) {
-                arrival_.notify_all();
-            } else if (lineGone) {
-                break;
-            }
+        if ((fds[0].revents & POLLIN) != 0 && !takeArrivedBytes(fd)) {
+            break;
         }
         if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
             break;
@@ -265,6 +241,34 @@ void SerialManager::readThread(int fd) {
         threadRunning.store(false);
     }
     arrival_.notify_all();
+}
+
+bool SerialManager::takeArrivedBytes(int fd) {
+    ssize_t n = 0;
+    int error = 0;
+    {
+        const std::lock_guard<std::mutex> lock(termioLock);
+        const int room = kReadBufferSize - readLen;
+        if (room > 0) {
+            n = ::read(fd, readBuffer + readLen, static_cast<size_t>(room));
+            error = errno;
+            if (n > 0) {
+                LOGDATA("RT", readBuffer + readLen, static_cast<int>(n), 1);
+                readLen += static_cast<int>(n);
+            }
+        } else {
+            n = -1;
+            error = EAGAIN;
+        }
+    }
+    if (n > 0) {
+        arrival_.notify_all();
+        return true;
+    }
+    // Readable but nothing to read means the adapter is gone; EIO follows a hang-up.
+    const bool lineGone =
+        n == 0 || (n < 0 && error != EAGAIN && error != EWOULDBLOCK && error != EINTR);
+    return !lineGone;
 }
 
 // --- Reading ---

@@ -130,6 +130,9 @@ class SerialManager {
 
   private:
     void readThread(int fd);
+    // Moves what has arrived on fd into the receive buffer (none when it is full) and wakes
+    // the readers. False when the line is gone (hung up, adapter removed).
+    bool takeArrivedBytes(int fd);
     void termiosThread();
     void stopReadThread();
     void stopWatcher();

@@ -1,0 +1,133 @@
+#include "batch/CommandTable.h"
+
+#include <algorithm>
+
+#include "batch/CommandDispatch.h"
+#include "batch/CommandFile.h"
+#include "config/Numbers.h"
+#include "device/Device.h"
+
+namespace tallix {
+namespace {
+
+constexpr double kPercentLimit = 99.99;
+
+// A command refused before anything was sent has data the printer cannot take: the caller
+// must mend the line, not wait for the printer.
+int32_t CodeOf(Outcome outcome) {
+    switch (outcome.kind()) {
+        case Outcome::kDone:
+            return kCodeDone;
+        case Outcome::kRefused:
+            return kCodeSyntaxError;
+        case Outcome::kFailed:
+            break;
+    }
+    return kCodeFailed;
+}
+
+// Fields 2, 6 and 7 must be there but say nothing the printer needs.
+std::optional<int32_t> SellItem(Device& device, const CommandLine& line) {
+    return CodeOf(device.Sell_SellItem(line.text(1), line.decimal(4), line.decimal(3), 1, 1,
+                                       line.integer(5)));
+}
+
+std::optional<int32_t> PayRest(Device& device, const CommandLine& /*line*/) {
+    return CodeOf(device.Sell_Payment(4, 0.0));
+}
+
+std::optional<int32_t> Pay(Device& device, const CommandLine& line) {
+    return CodeOf(device.Sell_Payment(line.integer(3), line.decimal(4)));
+}
+
+std::optional<int32_t> PrintText(Device& device, const CommandLine& line) {
+    return CodeOf(device.Sell_PrintText(line.text(1), line.text(2), line.text(3), line.text(4),
+                                        line.text(5)));
+}
+
+std::optional<int32_t> DayReport(Device& device, const CommandLine& line) {
+    // A Z report closes the fiscal day for good: it must come from a written 0, never from
+    // text that merely reads as 0 ("X", "", "0x2").
+    const std::optional<int32_t> report = LeadingInt(line.field(1));
+    if (!report) {
+        return kCodeSyntaxError;
+    }
+    switch (*report) {
+        case 0:
+            return CodeOf(device.Report_FiscalDay());
+        case 2:
+            return CodeOf(device.Report_NonFiscalDay());
+        default:
+            return std::nullopt;
+    }
+}
+
+std::optional<int32_t> ServiceMoney(Device& device, const CommandLine& line) {
+    return CodeOf(device.Other_ServiceMoneyTransfer(line.integer(1), line.decimal(2)));
+}
+
+std::optional<int32_t> Duplicate(Device& device, const CommandLine& /*line*/) {
+    return CodeOf(device.Other_PrintDubliate());
+}
+
+std::optional<int32_t> Percent(Device& device, const CommandLine& line) {
+    const double percent = line.decimal(1);
+    if (percent < -kPercentLimit || percent > kPercentLimit) {
+        return kCodeSyntaxError;
+    }
+    // Negative is a discount (kind 1), anything else a surcharge (kind 0).
+    if (percent < 0) {
+        return CodeOf(device.Sell_Percent(1, -percent));
+    }
+    return CodeOf(device.Sell_Percent(0, percent));
+}
+
+constexpr WrongFieldCount kSyntax = WrongFieldCount::kSyntaxError;
+constexpr WrongFieldCount kNothing = WrongFieldCount::kExecutesNothing;
+
+// clang-format off
+constexpr CommandSpec kCommands[] = {
+    // number, name, fields (min, max, else), operation, run, checks counter, extra field
+    {49, "sale", 8, kAnyFieldCount, kSyntax,
+     "Sell_SellItem", SellItem, true, false},
+    {51, "payment of the rest", 1, kAnyFieldCount, kSyntax,
+     "Sell_Payment", PayRest, true, false},
+    {53, "payment", 5, kAnyFieldCount, kSyntax,
+     "Sell_Payment", Pay, true, true},
+    {54, "free text", 6, kAnyFieldCount, kSyntax,
+     "Sell_PrintText", PrintText, true, false},
+    {69, "day report", 2, kAnyFieldCount, kSyntax,
+     "Report_FiscalDay / Report_NonFiscalDay", DayReport, false, false},
+    {70, "service money", 4, 4, kNothing,
+     "Other_ServiceMoneyTransfer", ServiceMoney, true, false},
+    {109, "duplicate", 1, kAnyFieldCount, kSyntax,
+     "Other_PrintDubliate", Duplicate, true, false},
+    {200, "discount or surcharge", 3, kAnyFieldCount, kSyntax,
+     "Sell_Percent", Percent, true, false},
+};
+// clang-format on
+
+constexpr bool AscendingNumbers() {
+    for (std::size_t i = 1; i < std::size(kCommands); ++i) {
+        if (kCommands[i - 1].number >= kCommands[i].number) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(AscendingNumbers(), "the command table is looked up by binary search");
+
+}  // namespace
+
+std::span<const CommandSpec> Commands() {
+    return kCommands;
+}
+
+const CommandSpec* FindCommand(int32_t number) {
+    const auto* found =
+        std::lower_bound(std::begin(kCommands), std::end(kCommands), number,
+                         [](const CommandSpec& spec, int32_t n) { return spec.number < n; });
+    return found != std::end(kCommands) && found->number == number ? found : nullptr;
+}
+
+}  // namespace tallix
