@@ -22,6 +22,8 @@ std::string PortError::text() const {
                    "/dev/null)";
         case PortFailure::NotListed:
             return "No such serial port: no port's name begins with this text";
+        case PortFailure::NoPortGiven:
+            return "no port given";
         case PortFailure::Other:
             break;
     }
@@ -29,7 +31,10 @@ std::string PortError::text() const {
 }
 
 std::string PortError::describe() const {
-    return failed() ? port + ": " + text() : std::string();
+    if (!failed()) {
+        return {};
+    }
+    return port.empty() ? text() : port + ": " + text();
 }
 
 PortError PortErrorOf(int error, const std::string& path) {

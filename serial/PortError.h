@@ -14,19 +14,22 @@ enum class PortFailure {
     InUse,             // another port object holds its lock, or a program has it exclusively
     NotATerminal,      // a regular file, folder, FIFO or /dev/null: nothing was written to it
     NotListed,         // no serial port's name begins with the port text
+    NoPortGiven,       // the port text is empty: it names no port, so none was opened
     Other              // anything else; the errno text says what
 };
 
 struct PortError {
     PortFailure failure = PortFailure::None;
-    int error = 0;  // the errno behind it (ENOTTY or EISDIR for NotATerminal, ENOENT for NotListed)
+    int error = 0;  // the errno behind it (ENOTTY or EISDIR for NotATerminal, ENOENT for NotListed,
+                    // 0 for NoPortGiven)
     std::string port;  // the device path, or the port text that named no listed port
 
     bool failed() const { return failure != PortFailure::None; }
     // The reason and what to do about it: "Permission denied: add the user to the group dialout
     // and log in again". "" when nothing failed.
     std::string text() const;
-    // The port and the reason: "/dev/ttyUSB0: Permission denied: add the user to …".
+    // The port and the reason: "/dev/ttyUSB0: Permission denied: add the user to …"; the
+    // reason alone when there is no port text ("no port given").
     std::string describe() const;
 
     bool operator==(const PortError&) const = default;

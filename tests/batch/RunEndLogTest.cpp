@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/Entry.h"
 #include "batch/ExitCodes.h"
-#include "posix/SystemLog.h"
+#include "tests/batch/InProcessTallix.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -45,21 +44,9 @@ TEST(RunEndLogLine, TheExitCodeItsMeaningAndForCode10ThePortsReason) {
 // TallixMain in this process, with the system log caught.
 class BatchRunLog : public ::testing::Test {
   protected:
-    void SetUp() override {
-        previous_ = SetSystemLogSink([this](const std::string& line) { lines.push_back(line); });
-        ASSERT_TRUE(TempDir::WriteFile(commands, "48;1\n"));
-    }
-    void TearDown() override { (void)SetSystemLogSink(previous_); }
+    void SetUp() override { ASSERT_TRUE(TempDir::WriteFile(commands, "48;1\n")); }
 
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "tallix");
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        return TallixMain(static_cast<int>(args.size()), argv.data());
-    }
+    static int Run(const std::vector<std::string>& args) { return test::RunTallixMain(args); }
     // Every option given (no preferences file is read); the last "-n" asks for the serial
     // number only, so no job journal is kept.
     std::vector<std::string> Complete(const std::string& port) const {
@@ -70,10 +57,8 @@ class BatchRunLog : public ::testing::Test {
     TempDir dir;
     const std::string commands = dir.file("commands.txt");
     const std::string result = dir.file("result.txt");
-    std::vector<std::string> lines;
-
-  private:
-    SystemLogSink previous_;
+    test::SystemLogCatcher log;
+    std::vector<std::string>& lines = log.lines;
 };
 
 TEST_F(BatchRunLog, EveryFailedRunLogsOneLine) {

@@ -1,0 +1,104 @@
+// What a batch run that cannot reach its printer says, and what it leaves alone: the exit
+// code, the one system-log line and the line trace tell why; the preferences file, the ports
+// and the result file stay as they were.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "batch/ExitCodes.h"
+#include "tests/batch/InProcessTallix.h"
+#include "tests/batch/TallixRun.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TempHome.h"
+
+namespace tallix {
+namespace {
+
+using test::RunTallix;
+using test::SplitLines;
+using test::TempDir;
+using test::TempHome;
+
+// The tags of a line trace's records and notes, in order ("PORT", "W", "RT", …).
+std::vector<std::string> TraceTags(const std::string& trace) {
+    std::vector<std::string> tags;
+    for (const std::string& line : SplitLines(trace)) {
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        std::istringstream fields(line);
+        std::string ms;
+        std::string tag;
+        fields >> ms >> tag;
+        tags.push_back(tag);
+    }
+    return tags;
+}
+
+// A default entry "till" stored without a port, and an entry "office" of another type.
+constexpr const char* kEntries =
+    "<Data Version=\"1.0\">\n"
+    "    <DefaultKey>till</DefaultKey>\n"
+    "    <Devices>\n"
+    "        <Device Type=\"VX-37\" Country=\"RO\" Key=\"till\" SerialNumber=\"VX37000001\" "
+    "Path=\"\" Speed=\"9600\" LogicalID=\"1\" />\n"
+    "        <Device Type=\"VX-99\" Country=\"RO\" Key=\"office\" SerialNumber=\"VX99000001\" "
+    "Path=\"ttyS0\" Speed=\"9600\" LogicalID=\"1\" />\n"
+    "    </Devices>\n"
+    "</Data>\n";
+
+class BatchReasons : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(TempDir::WriteFile(commands, "48;1\n")); }
+
+    // The run in this process; returns the exit code and keeps the system-log line.
+    int Logged(const std::vector<std::string>& args) {
+        log.lines.clear();
+        const int code = test::RunTallixMain(args);
+        EXPECT_EQ(log.lines.size(), code == kExitOk ? 0U : 1U);
+        logLine = log.lines.empty() ? "" : log.lines.front();
+        return code;
+    }
+    std::string Ended(int code) const {
+        return "batch run of " + commands + " ended with exit code " + std::to_string(code) + ": ";
+    }
+
+    TempHome home;
+    TempDir dir;
+    const std::string commands = dir.file("commands.txt");
+    const std::string result = dir.file("result.txt");
+    const std::string trace = dir.file("line.trace");
+    test::SystemLogCatcher log;
+    std::string logLine;
+};
+
+// Every port's name begins with the empty text: matched as a prefix it picked the first port
+// the machine lists and wrote the protocol's bytes to it.
+TEST_F(BatchReasons, AnEmptyPortTextOpensNoPortAndWritesNothing) {
+    ASSERT_TRUE(home.writePreferences(kEntries));
+    for (const std::vector<std::string>& chosen : std::vector<std::vector<std::string>>{
+             {},                                          // the default entry
+             {"-k", "till"},                              // the entry by its key
+             {"-k", "till", "-t", "VX-37", "-s", "9600"}  // the port alone from the entry
+         }) {
+        std::vector<std::string> args{"-i", commands, "-o", result, "--trace", trace};
+        args.insert(args.end(), chosen.begin(), chosen.end());
+        const auto run = RunTallix(args, home.path());
+        EXPECT_EQ(run.exitCode, kExitOpenFailed);
+        EXPECT_EQ(run.out + run.err, "");
+        // Nothing was written or read on any line; the trace holds the reason alone.
+        EXPECT_EQ(TraceTags(TempDir::ReadFile(trace)), std::vector<std::string>{"PORT"});
+        EXPECT_NE(TempDir::ReadFile(trace).find("PORT     | no port given\n"), std::string::npos);
+        EXPECT_EQ(TempDir::ModeOf(result), 0u) << "the result file is not touched";
+
+        EXPECT_EQ(Logged(args), kExitOpenFailed);
+        EXPECT_EQ(logLine, Ended(kExitOpenFailed) + "the port could not be opened: no port given");
+    }
+    EXPECT_EQ(home.readPreferences(), kEntries);
+}
+
+}  // namespace
+}  // namespace tallix
