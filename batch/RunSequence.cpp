@@ -11,6 +11,7 @@
 #include "config/FileSystem.h"
 #include "config/Numbers.h"
 #include "device/Device.h"
+#include "device/DeviceTypes.h"
 #include "device/VX37RO.h"
 #include "journal/JobJournal.h"
 #include "journal/JournalPlace.h"
@@ -46,6 +47,14 @@ class FrameHook {
   private:
     Device& device_;
 };
+
+// Puts what a stage found in front of what the run knew before (the device entry that was
+// missing, say), which may be why that stage failed.
+void Explain(std::string* reason, const std::string& text) {
+    if (reason != nullptr && !text.empty()) {
+        *reason = reason->empty() ? text : text + "; " + *reason;
+    }
+}
 
 void TraceJournal(const std::string& text) {
     TraceLineNote("JOURNAL", text);
@@ -109,15 +118,19 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
 
 }  // namespace
 
-int RunBatch(const Options& options, const StopRequested& stop, PortError* openError) {
-    return RunBatch(options, VX37ROFactory(), stop, JournalFolder(), openError);
+int RunBatch(const Options& options, const StopRequested& stop, PortError* openError,
+             std::string* reason) {
+    return RunBatch(options, VX37ROFactory(), stop, JournalFolder(), openError, reason);
 }
 
 int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRequested& stop,
-             const std::string& journalFolder, PortError* openError) {
+             const std::string& journalFolder, PortError* openError, std::string* reason) {
     Options options = given;
     if (!options.IsComplete()) {
-        if (const std::optional<int> failed = SelectDevice(options)) {
+        std::string found;
+        const std::optional<int> failed = SelectDevice(options, Preferences(), &found);
+        Explain(reason, found);
+        if (failed) {
             return *failed;
         }
     } else {
@@ -127,6 +140,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
 
     const std::unique_ptr<Device> device = makeDevice();
     if (!device || options.deviceType != kDeviceTypeVX37) {
+        Explain(reason, DeviceTypeProblem(options.deviceType));
         return kExitWrongDeviceType;
     }
     if (stop && stop()) {

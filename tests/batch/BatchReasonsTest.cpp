@@ -1,6 +1,7 @@
 // What a batch run that cannot reach its printer says, and what it leaves alone: the exit
 // code, the one system-log line and the line trace tell why; the preferences file, the ports
-// and the result file stay as they were.
+// and the result file stay as they were. A fresh account (a home folder with nothing in it)
+// runs the README's examples.
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include "batch/ExitCodes.h"
 #include "tests/batch/InProcessTallix.h"
 #include "tests/batch/TallixRun.h"
+#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 
@@ -98,6 +100,95 @@ TEST_F(BatchReasons, AnEmptyPortTextOpensNoPortAndWritesNothing) {
         EXPECT_EQ(logLine, Ended(kExitOpenFailed) + "the port could not be opened: no port given");
     }
     EXPECT_EQ(home.readPreferences(), kEntries);
+}
+
+TEST_F(BatchReasons, AKeyThatNamesNoEntrySaysSo) {
+    ASSERT_TRUE(home.writePreferences(kEntries));
+    const std::string noEntry = "no device entry with key \"shop-2\" in " + home.preferencesFile();
+
+    // The entry would have given the type: the run ends at the type.
+    EXPECT_EQ(Logged({"-i", commands, "-o", result, "-k", "shop-2"}), kExitWrongDeviceType);
+    EXPECT_EQ(logLine, Ended(kExitWrongDeviceType) +
+                           "the device type is not VX-37: no device type given: the types are "
+                           "VX-37; " +
+                           noEntry);
+    // The type given, the entry would have given the port.
+    EXPECT_EQ(Logged({"-i", commands, "-o", result, "-k", "shop-2", "-t", "VX-37"}),
+              kExitOpenFailed);
+    EXPECT_EQ(logLine,
+              Ended(kExitOpenFailed) + "the port could not be opened: no port given; " + noEntry);
+    // As a process it prints nothing and leaves the preferences file alone.
+    const auto run = RunTallix({"-i", commands, "-o", result, "-k", "shop-2"}, home.path());
+    EXPECT_EQ(run.exitCode, kExitWrongDeviceType);
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(home.readPreferences(), kEntries);
+}
+
+TEST_F(BatchReasons, AWrongDeviceTypeNamesTheTypesThereAre) {
+    ASSERT_TRUE(home.writePreferences(kEntries));
+    EXPECT_EQ(Logged({"-i", commands, "-o", result, "-k", "office"}), kExitWrongDeviceType);
+    EXPECT_EQ(logLine, Ended(kExitWrongDeviceType) +
+                           "the device type is not VX-37: unknown device type \"VX-99\": the "
+                           "types are VX-37 (letter case counts)");
+
+    // All nine options: no preferences file is read, the same reason.
+    std::vector<std::string> nine =
+        test::NineOptions(commands, result, dir.file("no-port"), test::kSimSpeed);
+    nine[5] = "vx-37";  // the value of -t
+    EXPECT_EQ(Logged(nine), kExitWrongDeviceType);
+    EXPECT_EQ(logLine, Ended(kExitWrongDeviceType) +
+                           "the device type is not VX-37: unknown device type \"vx-37\": the "
+                           "types are VX-37 (letter case counts)");
+}
+
+// A fresh account has no preferences file. A run that needs it says so and leaves none
+// behind (an empty file would end every later run with 21 too); one that names all nine
+// options needs none.
+TEST_F(BatchReasons, AFreshAccountRunsTheReadmeExamples) {
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    const std::string missing = home.preferencesFile() +
+                                " is missing: store the printer with tallix-setup, or give all "
+                                "nine options -i -o -t -k -n -p -s -l -c";
+    // The device named on the command line, but not with all nine options.
+    const std::vector<std::string> named{"-i", commands,   "-o", result, "-t", "VX-37",
+                                         "-p", sim.path(), "-s", "9600", "-l", "1"};
+    const std::vector<std::string> serialOnly{"-i", commands, "-o", result, "-n"};
+    for (const auto& args : {named, serialOnly}) {
+        const auto run = RunTallix(args, home.path());
+        EXPECT_EQ(run.exitCode, kExitPreferences);
+        EXPECT_EQ(run.out + run.err, "");
+        EXPECT_EQ(TempDir::ModeOf(home.path() + "/Library"), 0u) << "nothing made";
+
+        EXPECT_EQ(Logged(args), kExitPreferences);
+        EXPECT_EQ(logLine, Ended(kExitPreferences) +
+                               "the preferences file was needed and is missing, not XML or "
+                               "empty: " +
+                               missing);
+    }
+    EXPECT_TRUE(sim.executedCommands().empty());
+
+    // All nine options: the job runs, and still no preferences file.
+    const auto run =
+        RunTallix({"-i", commands, "-o", result, "-t", "VX-37", "-k", "till-1", "-n", "VX37000001",
+                   "-p", sim.path(), "-s", "9600", "-l", "1", "-c", "RO"},
+                  home.path());
+    EXPECT_EQ(run.exitCode, kExitOk);
+    EXPECT_EQ(TempDir::ReadFile(result), "\"48\";\"0\";\"No error\";\n");
+    EXPECT_EQ(TempDir::ModeOf(home.path() + "/Library"), 0u);
+}
+
+// An empty file, as earlier versions left behind, stays as it is and is named.
+TEST_F(BatchReasons, AnEmptyPreferencesFileIsNamedAndKept) {
+    ASSERT_TRUE(home.writePreferences(""));
+    EXPECT_EQ(Logged({"-i", commands, "-o", result, "-n"}), kExitPreferences);
+    EXPECT_EQ(logLine, Ended(kExitPreferences) +
+                           "the preferences file was needed and is missing, not XML or empty: " +
+                           home.preferencesFile() +
+                           " is empty, unreadable or not an XML document: store the printer "
+                           "again with tallix-setup");
+    EXPECT_NE(TempDir::ModeOf(home.preferencesFile()), 0u);
+    EXPECT_EQ(home.readPreferences(), "");
 }
 
 }  // namespace

@@ -35,6 +35,14 @@ TEST(RunEndLogLine, TheExitCodeItsMeaningAndForCode10ThePortsReason) {
     EXPECT_EQ(RunEndLogLine(kExitNoCommandFile, "", PortError{}),
               "batch run ended with exit code 23: no command file given, or it is missing, "
               "unreadable, not decodable or over 64 MiB");
+    // What else the run found follows the meaning, after the port's reason if there is one.
+    EXPECT_EQ(RunEndLogLine(kExitWrongDeviceType, "r.txt", PortError{}, "what it found"),
+              "batch run of r.txt ended with exit code 100: the device type is not VX-37: what "
+              "it found");
+    EXPECT_EQ(RunEndLogLine(kExitOpenFailed, "r.txt", denied, "what it found"),
+              "batch run of r.txt ended with exit code 10: the port could not be opened: "
+              "/dev/ttyUSB0: Permission denied: add the user to the group dialout and log in "
+              "again; what it found");
     for (int code : {kExitInitializeFailed, kExitCommandFileEmpty, kExitResultFileFailed,
                      kExitPreferences, kExitResultWriteFailed, kExitWrongDeviceType}) {
         EXPECT_NE(std::string(ExitCodeMeaning(code)), "unknown exit code") << code;
