@@ -16,6 +16,7 @@
 #include "journal/JobJournal.h"
 #include "journal/JournalPlace.h"
 #include "journal/ResumePlan.h"
+#include "posix/ErrnoText.h"
 #include "serial/LineTrace.h"
 
 namespace tallix {
@@ -89,16 +90,19 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
 int RunOnOpenDevice(const Options& options, Device& device, const std::string& serialNumber,
-                    const StopRequested& stop, JobJournal* journal) {
+                    const StopRequested& stop, JobJournal* journal, std::string* reason) {
     if (stop && stop()) {
         return kExitResultFileFailed;
     }
     // Emptying the result file would wipe the command file it is.
     if (!options.serialNumberOnly && SameFile(options.commandFilePath, options.resultFilePath)) {
+        Explain(reason, "-i and -o name the same file, " + options.resultFilePath);
         return kExitResultFileFailed;
     }
-    std::optional<ResultFile> result = ResultFile::Open(options.resultFilePath);
+    int openError = 0;
+    std::optional<ResultFile> result = ResultFile::Open(options.resultFilePath, &openError);
     if (!result) {
+        Explain(reason, "the result file " + options.resultFilePath + ": " + ErrnoText(openError));
         return kExitResultFileFailed;
     }
     if (options.serialNumberOnly) {
@@ -161,7 +165,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         return kExitSerialNumberFailed;
     }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr);
+        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, reason);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
     // A printer that answers late may still be answering wake-ups of the run that stopped
@@ -176,7 +180,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
             return kExitSerialNumberFailed;
         }
     }
-    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal);
+    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal, reason);
 }
 
 }  // namespace tallix

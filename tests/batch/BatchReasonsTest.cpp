@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -189,6 +190,40 @@ TEST_F(BatchReasons, AnEmptyPreferencesFileIsNamedAndKept) {
                            "again with tallix-setup");
     EXPECT_NE(TempDir::ModeOf(home.preferencesFile()), 0u);
     EXPECT_EQ(home.readPreferences(), "");
+}
+
+// The result file is opened once the printer has answered; why it could not be is the
+// system's own error text.
+TEST_F(BatchReasons, AResultFileThatCannotBeOpenedSaysWhy) {
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    const std::string notAFolder = dir.file("receipt.txt");
+    ASSERT_TRUE(TempDir::WriteFile(notAFolder, "kept"));
+    std::vector<std::string> args =
+        test::NineOptions(commands, notAFolder + "/result.txt", sim.path(), test::kSimSpeed);
+    args.emplace_back("-n");  // the serial number only: no job journal
+    EXPECT_EQ(Logged(args), kExitResultFileFailed);
+    EXPECT_EQ(logLine, Ended(kExitResultFileFailed) +
+                           "no result file given, or it cannot be opened for writing, or it is "
+                           "the command file: the result file " +
+                           notAFolder + "/result.txt: Not a directory");
+
+    // The command file named as the result file is kept, and the line says so. This run gets
+    // as far as the job journal, which then lives in this test's home.
+    const char* state = std::getenv("XDG_STATE_HOME");
+    const std::string previousState = state != nullptr ? state : "";
+    ::unsetenv("XDG_STATE_HOME");
+    args = test::NineOptions(commands, commands, sim.path(), test::kSimSpeed);
+    EXPECT_EQ(Logged(args), kExitResultFileFailed);
+    if (state != nullptr) {
+        ::setenv("XDG_STATE_HOME", previousState.c_str(), 1);
+    }
+    EXPECT_EQ(logLine, Ended(kExitResultFileFailed) +
+                           "no result file given, or it cannot be opened for writing, or it is "
+                           "the command file: -i and -o name the same file, " +
+                           commands);
+    EXPECT_EQ(TempDir::ReadFile(commands), "48;1\n");
+    EXPECT_EQ(TempDir::ReadFile(notAFolder), "kept");
 }
 
 }  // namespace
