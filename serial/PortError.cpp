@@ -24,6 +24,11 @@ std::string PortError::text() const {
             return "No such serial port: no port's name begins with this text";
         case PortFailure::NoPortGiven:
             return "no port given";
+        case PortFailure::LineSettings:
+            if (error != 0) {
+                return ErrnoText(error) + ": the port refused the line settings (" + detail + ")";
+            }
+            return "The port did not keep the line settings: " + detail;
         case PortFailure::Other:
             break;
     }
