@@ -45,8 +45,10 @@ const char* UsageText() {
            "  --no-resume   run the whole command file as a new job, even when the printer's\n"
            "                unfinished job is this file (a run that stopped part-way)\n"
            "\n"
-           "Missing -t, -k, -p, -s, -l come from the preferences file: the entry that -k\n"
-           "names, else the default entry that the set-up window stored.\n"
+           "Unless all nine of -i -o -t -k -n -p -s -l -c are given, the missing -t, -p,\n"
+           "-s, -l come from the preferences file: the entry that -k names, else the\n"
+           "default entry that the set-up window stored. Without that file such a run\n"
+           "ends with 21; batch mode never creates it.\n"
            "\n"
            "  --help     this text\n"
            "  --version  the version\n"
@@ -68,13 +70,18 @@ const char* UsageText() {
            "   20  no result file given, or it cannot be opened for writing, or it is the\n"
            "       command file\n"
            "   21  the preferences file was needed and is missing, not XML or empty\n"
-           "  100  the device type is not VX-37\n"
-           "   10  the port could not be opened, or it is not a terminal\n"
-           "    1  the printer could not be initialised with the logical ID\n"
+           "       (not all nine options were given)\n"
+           "  100  the device type is not VX-37, or none was given\n"
+           "   10  the port could not be opened, is not a terminal or did not take the\n"
+           "       line's speed and format, or none was given\n"
+           "    1  the printer could not be initialised with the logical ID (never in\n"
+           "       this version; a printer that does not answer gives 2)\n"
            "    2  the printer's serial number could not be read\n"
            "    4  the command file holds no text\n"
            "   50  a result line (or the serial number) could not be written\n"
            "  127  set-up mode: tallix-setup is missing or cannot start, or no display\n"
+           "A printer that refuses a command (no paper, no receipt open) ends no run: that\n"
+           "line's result is \"1\";\"No printer response\", the later lines' \"9\", exit 0.\n"
            "\n"
            "More in the manual: man tallix\n";
 }
@@ -83,7 +90,7 @@ namespace {
 
 // Batch mode from the scanned options to the exit code. A stop signal ends the process here,
 // once the port and the result file are closed.
-int RunBatchMode(const Options& options, PortError& openError) {
+int RunBatchMode(const Options& options, PortError& openError, std::string& reason) {
     const int invalid = ValidateOptions(options);
     if (invalid != kExitOk) {
         return invalid;
@@ -96,7 +103,7 @@ int RunBatchMode(const Options& options, PortError& openError) {
         (void)StartLineTrace(options.traceFilePath);
     }
     const int exitCode = RunBatch(
-        options, [&stopSignals] { return stopSignals.Pending(); }, &openError);
+        options, [&stopSignals] { return stopSignals.Pending(); }, &openError, &reason);
     StopLineTrace();
     // Port and result file are closed: a stop signal that came ends the process here.
     stopSignals.Release();
@@ -128,10 +135,11 @@ int TallixMain(int argc, char* argv[]) {
     }
     const Options options = ScanOptions(arguments);
     PortError openError;
-    const int exitCode = RunBatchMode(options, openError);
+    std::string reason;
+    const int exitCode = RunBatchMode(options, openError, reason);
     // The one place a batch run reports a failure beyond its exit code.
     if (exitCode != kExitOk) {
-        LogToSystem(RunEndLogLine(exitCode, options.commandFilePath, openError));
+        LogToSystem(RunEndLogLine(exitCode, options.commandFilePath, openError, reason));
     }
     return exitCode;
 }

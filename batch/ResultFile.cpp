@@ -23,9 +23,15 @@ void AppendField(std::string& line, std::string_view field) {
 
 }  // namespace
 
-std::optional<ResultFile> ResultFile::Open(const std::string& path) {
-    if (path.empty()) {
+std::optional<ResultFile> ResultFile::Open(const std::string& path, int* error) {
+    const auto fail = [error](int why) -> std::optional<ResultFile> {
+        if (error != nullptr) {
+            *error = why;
+        }
         return std::nullopt;
+    };
+    if (path.empty()) {
+        return fail(ENOENT);
     }
     if (!Exists(path)) {
         // Failures here show up when the open below fails.
@@ -39,19 +45,25 @@ std::optional<ResultFile> ResultFile::Open(const std::string& path) {
     // Appending needs no seek, so pipes and terminals (/dev/stdout) get every line too.
     UniqueFd owned(::open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC));
     if (!owned) {
-        return std::nullopt;
+        return fail(errno);
     }
     const int fd = owned.get();
     ResultFile file(std::move(owned));
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        return std::nullopt;
+        return fail(errno);
     }
     // Old content must not survive in a regular file; devices such as /dev/null cannot be
     // truncated and need not be.
     struct stat info {};
-    if (::ftruncate(fd, 0) != 0 && (::fstat(fd, &info) != 0 || S_ISREG(info.st_mode))) {
-        return std::nullopt;
+    if (::ftruncate(fd, 0) != 0) {
+        const int truncateError = errno;
+        if (::fstat(fd, &info) != 0) {
+            return fail(errno);
+        }
+        if (S_ISREG(info.st_mode)) {
+            return fail(truncateError);
+        }
     }
     return file;
 }

@@ -24,8 +24,9 @@ class ResultFile {
     // Creates the file when missing (and its folder chain; a path without a folder part
     // means the current folder), mode 0666 before the umask; an existing file keeps its
     // mode. Then opens it for writing without creating it and empties it. Nothing when it
-    // cannot be opened or emptied, or when it is a FIFO that nobody reads.
-    static std::optional<ResultFile> Open(const std::string& path);
+    // cannot be opened or emptied, or when it is a FIFO that nobody reads; error (when given)
+    // then gets the errno that says why (ENXIO for the FIFO, ENOENT for no path).
+    static std::optional<ResultFile> Open(const std::string& path, int* error = nullptr);
 
     bool isOpen() const { return fd_.valid(); }
     // Appends bytes at the end (the file is open for appending, so pipes and terminals work

@@ -33,15 +33,19 @@ const char* ExitCodeMeaning(int exitCode) {
     }
 }
 
-std::string RunEndLogLine(int exitCode, const std::string& commandFile,
-                          const PortError& openError) {
+std::string RunEndLogLine(int exitCode, const std::string& commandFile, const PortError& openError,
+                          const std::string& reason) {
     std::string line = "batch run";
     if (!commandFile.empty()) {
         line += " of " + commandFile;
     }
     line += " ended with exit code " + std::to_string(exitCode) + ": " + ExitCodeMeaning(exitCode);
-    if (exitCode == kExitOpenFailed && openError.failed()) {
+    const bool portReason = exitCode == kExitOpenFailed && openError.failed();
+    if (portReason) {
         line += ": " + openError.describe();
+    }
+    if (!reason.empty()) {
+        line += (portReason ? "; " : ": ") + reason;
     }
     return line;
 }

@@ -12,10 +12,12 @@
 #include "config/FileSystem.h"
 #include "config/Numbers.h"
 #include "device/Device.h"
+#include "device/DeviceTypes.h"
 #include "device/VX37RO.h"
 #include "journal/JobJournal.h"
 #include "journal/JournalPlace.h"
 #include "journal/ResumePlan.h"
+#include "posix/ErrnoText.h"
 #include "serial/LineTrace.h"
 
 namespace tallix {
@@ -53,6 +55,14 @@ class FrameHook {
   private:
     Device& device_;
 };
+
+// Puts what a stage found in front of what the run knew before (the device entry that was
+// missing, say), which may be why that stage failed.
+void Explain(std::string* reason, const std::string& text) {
+    if (reason != nullptr && !text.empty()) {
+        *reason = reason->empty() ? text : text + "; " + *reason;
+    }
+}
 
 void TraceJournal(const std::string& text) {
     TraceLineNote("JOURNAL", text);
@@ -93,16 +103,19 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
 int RunOnOpenDevice(const Options& options, Device& device, const std::string& serialNumber,
-                    const StopRequested& stop, JobJournal* journal) {
+                    const StopRequested& stop, JobJournal* journal, std::string* reason) {
     if (stop && stop()) {
         return kExitResultFileFailed;
     }
     // Emptying the result file would wipe the command file it is.
     if (!options.serialNumberOnly && SameFile(options.commandFilePath, options.resultFilePath)) {
+        Explain(reason, "-i and -o name the same file, " + options.resultFilePath);
         return kExitResultFileFailed;
     }
-    std::optional<ResultFile> result = ResultFile::Open(options.resultFilePath);
+    int openError = 0;
+    std::optional<ResultFile> result = ResultFile::Open(options.resultFilePath, &openError);
     if (!result) {
+        Explain(reason, "the result file " + options.resultFilePath + ": " + ErrnoText(openError));
         return kExitResultFileFailed;
     }
     if (options.serialNumberOnly) {
@@ -122,15 +135,19 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
 
 }  // namespace
 
-int RunBatch(const Options& options, const StopRequested& stop, PortError* openError) {
-    return RunBatch(options, VX37ROFactory(), stop, JournalFolder(), openError);
+int RunBatch(const Options& options, const StopRequested& stop, PortError* openError,
+             std::string* reason) {
+    return RunBatch(options, VX37ROFactory(), stop, JournalFolder(), openError, reason);
 }
 
 int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRequested& stop,
-             const std::string& journalFolder, PortError* openError) {
+             const std::string& journalFolder, PortError* openError, std::string* reason) {
     Options options = given;
     if (!options.IsComplete()) {
-        if (const std::optional<int> failed = SelectDevice(options)) {
+        std::string found;
+        const std::optional<int> failed = SelectDevice(options, Preferences(), &found);
+        Explain(reason, found);
+        if (failed) {
             return *failed;
         }
     } else {
@@ -140,6 +157,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
 
     const std::unique_ptr<Device> device = makeDevice();
     if (!device || options.deviceType != kDeviceTypeVX37) {
+        Explain(reason, DeviceTypeProblem(options.deviceType));
         return kExitWrongDeviceType;
     }
     if (stop && stop()) {
@@ -160,7 +178,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         return kExitSerialNumberFailed;
     }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr);
+        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, reason);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
     const std::optional<JobState>& saved = journal.saved();
@@ -195,7 +213,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
             "first frame");
         device->SettleBeforeNextFrame();
     }
-    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal);
+    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal, reason);
 }
 
 }  // namespace tallix

@@ -20,14 +20,17 @@ namespace tallix {
 // (kExitResultFileFailed), or before a command line, once every command sent has its result
 // line (kExitOk). The caller then ends the process by the signal that asked for the stop.
 // When the port cannot be opened (kExitOpenFailed), openError (if given) gets the reason.
-int RunBatch(const Options& options, const StopRequested& stop = {},
-             PortError* openError = nullptr);
+// reason (if given) gets what else a run that fails found out, in words for its system-log
+// line: the preferences file or the entry that was missing, the device type that is not
+// one, why the result file could not be opened; "" when the exit code says it all.
+int RunBatch(const Options& options, const StopRequested& stop = {}, PortError* openError = nullptr,
+             std::string* reason = nullptr);
 
 // The same run on the device object that makeDevice creates (once, after the options are
 // complete), so that tests can stand a recording device in for the printer, keeping the job
 // journal in journalFolder (none when "").
 int RunBatch(const Options& options, const DeviceFactory& makeDevice,
              const StopRequested& stop = {}, const std::string& journalFolder = {},
-             PortError* openError = nullptr);
+             PortError* openError = nullptr, std::string* reason = nullptr);
 
 }  // namespace tallix

@@ -28,6 +28,14 @@ bool CashRegManager::Open(const std::string& port, int boudRate) {
     frameMark_ = 0;
     known_.reset();
     freshNeeded_ = false;
+    // Every port's name begins with the empty text: taken as a prefix it would pick whatever
+    // port the machine lists first (a modem, a scale, another printer) and write the
+    // protocol's bytes to it.
+    if (port.empty()) {
+        openError_ = PortError{PortFailure::NoPortGiven, 0, port};
+        TraceLineNote("PORT", openError_.describe());
+        return false;
+    }
     serCom = std::make_unique<SerialManager>();
     // Requests on a closed port change nothing: the lines keep the state opening gives them.
     serCom->setDTR(true);

@@ -30,7 +30,8 @@ class CashRegManager : private SerialManager {
     ~CashRegManager() override;
 
     // A port text that begins with "/" is a device node and is opened directly; any other
-    // text selects the first RS-232 port whose name begins with it. 8N1 at boudRate.
+    // text selects the first RS-232 port whose name begins with it. 8N1 at boudRate. An empty
+    // text names no port: nothing is listed, opened or written (NoPortGiven).
     bool Open(const std::string& port, int boudRate);
     // Why the last Open failed (kept after Close); nothing failed after a successful one.
     const PortError& openError() const { return openError_; }

@@ -22,6 +22,13 @@ std::string PortError::text() const {
                    "/dev/null)";
         case PortFailure::NotListed:
             return "No such serial port: no port's name begins with this text";
+        case PortFailure::NoPortGiven:
+            return "no port given";
+        case PortFailure::LineSettings:
+            if (error != 0) {
+                return ErrnoText(error) + ": the port refused the line settings (" + detail + ")";
+            }
+            return "The port did not keep the line settings: " + detail;
         case PortFailure::Other:
             break;
     }
@@ -29,7 +36,10 @@ std::string PortError::text() const {
 }
 
 std::string PortError::describe() const {
-    return failed() ? port + ": " + text() : std::string();
+    if (!failed()) {
+        return {};
+    }
+    return port.empty() ? text() : port + ": " + text();
 }
 
 PortError PortErrorOf(int error, const std::string& path) {

@@ -130,7 +130,7 @@ void SerialManager::close() {
 
 bool SerialManager::setSpeed(int64_t speed) {
     const int fd = inputfd.load();
-    if (fd < 0 || !SetLineSpeed(fd, speed)) {
+    if (fd < 0 || !SetLineSpeed(fd, speed) || !SpeedMatches(speed, GetLineSpeed(fd))) {
         return false;
     }
     lineSpeed_.store(speed);

@@ -70,7 +70,8 @@ class SerialManager {
     // True while a line is open and its reading thread runs; false once the line hung up, failed
     // or lost its adapter: nothing can arrive on this descriptor any more.
     bool lineAlive() const { return inputfd.load() >= 0 && threadRunning.load(); }
-    // Any speed, standard or not. True when the line accepted it.
+    // Any speed, standard or not. True when the line accepted it and reports running at it
+    // (SpeedMatches).
     bool setSpeed(int64_t speed);
     // Empties the receive buffer; bytes still in the driver stay there.
     void clear();

@@ -1,9 +1,10 @@
 #include "batch/DeviceSelection.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
+#include <string>
 
 #include "batch/ExitCodes.h"
 #include "tests/support/TempHome.h"
@@ -11,7 +12,6 @@
 namespace tallix {
 namespace {
 
-using test::ScopedUmask;
 using test::TempHome;
 
 // Three printers, the second one the default, laid out as the set-up window writes them.
@@ -99,18 +99,34 @@ TEST_F(DeviceSelectionTest, KeyThatNoEntryCarriesCompletesNothing) {
     options.deviceKey = "nowhere";
     options.speedText = "4800";
     options.speed = 4800;
-    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    std::string reason;
+    EXPECT_EQ(SelectDevice(options, Preferences(), &reason), std::nullopt);
     EXPECT_EQ(options.deviceType, "");  // not the last entry visited
     EXPECT_EQ(options.portName, "");
     EXPECT_EQ(options.speed, 4800);
     EXPECT_EQ(options.logicalID, 0);
+    // The later stage that fails for want of a value gets this with its own reason.
+    EXPECT_EQ(reason, "no device entry with key \"nowhere\" in " + home.preferencesFile());
 
     // Also when there is no Device at all, and with an empty default key.
     home.writePreferences("<Data><DefaultKey/><Devices/></Data>");
     Options empty = WithPaths();
-    EXPECT_EQ(SelectDevice(empty), std::nullopt);
+    EXPECT_EQ(SelectDevice(empty, Preferences(), &reason), std::nullopt);
     EXPECT_EQ(empty.deviceType, "");
     EXPECT_EQ(empty.speed, 0);
+    EXPECT_EQ(reason, "no default device entry in " + home.preferencesFile() +
+                          " (no -k given; Set Default in tallix-setup stores one)");
+
+    // A command line that names everything the entry would give needs no entry.
+    Options named = WithPaths();
+    named.deviceKey = "nowhere";
+    named.deviceType = "VX-37";
+    named.portName = "ttyUSB0";
+    named.speedText = "9600";
+    named.logicalIDText = "1";
+    reason.clear();
+    EXPECT_EQ(SelectDevice(named, Preferences(), &reason), std::nullopt);
+    EXPECT_EQ(reason, "");
 }
 
 TEST_F(DeviceSelectionTest, EmptyDefaultKeySelectsEntryWithoutKey) {
@@ -132,28 +148,36 @@ TEST_F(DeviceSelectionTest, FirstDefaultKeyInDocumentOrderIsTheKey) {
     EXPECT_EQ(options.portName, "pb");
 }
 
-TEST_F(DeviceSelectionTest, MissingFolderChainGetsAnEmptyFileAndEnds21) {
-    ScopedUmask mask(022);
-    EXPECT_EQ(SelectDevice(options), kExitPreferences);
-    struct stat info {};
-    ASSERT_EQ(::stat(home.preferencesFile().c_str(), &info), 0);
-    EXPECT_TRUE(S_ISREG(info.st_mode));
-    EXPECT_EQ(info.st_size, 0);
-    EXPECT_EQ(info.st_mode & 07777, 0644u);
+// Batch mode only reads: a file it made would hold no entry, end every later run with 21 and
+// stand where the set-up window writes the first entry.
+TEST_F(DeviceSelectionTest, AMissingFileEnds21AndNothingIsCreated) {
+    std::string reason;
+    EXPECT_EQ(SelectDevice(options, Preferences(), &reason), kExitPreferences);
+    EXPECT_EQ(reason, home.preferencesFile() +
+                          " is missing: store the printer with tallix-setup, or give all nine "
+                          "options -i -o -t -k -n -p -s -l -c");
+    EXPECT_EQ(test::TempDir::ModeOf(home.path() + "/Library"), 0u) << "no folder made";
     EXPECT_EQ(options.deviceType, "");
 
-    // Every later run ends the same way until entries are stored.
+    // The folder alone is no file either.
+    ASSERT_TRUE(home.writePreferences(""));
+    ASSERT_EQ(::unlink(home.preferencesFile().c_str()), 0);
     EXPECT_EQ(SelectDevice(options), kExitPreferences);
-    EXPECT_EQ(test::TempDir::ReadFile(home.preferencesFile()), "");
+    EXPECT_EQ(test::TempDir::ModeOf(home.preferencesFile()), 0u);
 }
 
-TEST_F(DeviceSelectionTest, UnusableFilesEnd21) {
+TEST_F(DeviceSelectionTest, UnusableFilesEnd21AndStayAsTheyWere) {
     for (const char* bytes : {"", "<Data><Devices>", "\xEF\xBB\xBF", "<!-- nothing -->"}) {
         home.writePreferences(bytes);
         Options o = WithPaths();
-        EXPECT_EQ(SelectDevice(o), kExitPreferences) << bytes;
+        std::string reason;
+        EXPECT_EQ(SelectDevice(o, Preferences(), &reason), kExitPreferences) << bytes;
+        EXPECT_EQ(reason, home.preferencesFile() +
+                              " is empty, unreadable or not an XML document: store the printer "
+                              "again with tallix-setup");
+        EXPECT_EQ(home.readPreferences(), bytes);
     }
-    // A folder that cannot be made still ends the run with 21, silently.
+    // A Library that is a file ends the run the same way, silently.
     TempHome blocked;
     std::ofstream(blocked.path() + "/Library") << "x";
     testing::internal::CaptureStderr();

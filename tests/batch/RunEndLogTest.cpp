@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/Entry.h"
 #include "batch/ExitCodes.h"
-#include "posix/SystemLog.h"
+#include "tests/batch/InProcessTallix.h"
 #include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
@@ -36,6 +35,14 @@ TEST(RunEndLogLine, TheExitCodeItsMeaningAndForCode10ThePortsReason) {
     EXPECT_EQ(RunEndLogLine(kExitNoCommandFile, "", PortError{}),
               "batch run ended with exit code 23: no command file given, or it is missing, "
               "unreadable, not decodable or over 64 MiB");
+    // What else the run found follows the meaning, after the port's reason if there is one.
+    EXPECT_EQ(RunEndLogLine(kExitWrongDeviceType, "r.txt", PortError{}, "what it found"),
+              "batch run of r.txt ended with exit code 100: the device type is not VX-37: what "
+              "it found");
+    EXPECT_EQ(RunEndLogLine(kExitOpenFailed, "r.txt", denied, "what it found"),
+              "batch run of r.txt ended with exit code 10: the port could not be opened: "
+              "/dev/ttyUSB0: Permission denied: add the user to the group dialout and log in "
+              "again; what it found");
     for (int code : {kExitInitializeFailed, kExitCommandFileEmpty, kExitResultFileFailed,
                      kExitPreferences, kExitResultWriteFailed, kExitWrongDeviceType}) {
         EXPECT_NE(std::string(ExitCodeMeaning(code)), "unknown exit code") << code;
@@ -45,21 +52,9 @@ TEST(RunEndLogLine, TheExitCodeItsMeaningAndForCode10ThePortsReason) {
 // TallixMain in this process, with the system log caught.
 class BatchRunLog : public ::testing::Test {
   protected:
-    void SetUp() override {
-        previous_ = SetSystemLogSink([this](const std::string& line) { lines.push_back(line); });
-        ASSERT_TRUE(TempDir::WriteFile(commands, "48;1\n"));
-    }
-    void TearDown() override { (void)SetSystemLogSink(previous_); }
+    void SetUp() override { ASSERT_TRUE(TempDir::WriteFile(commands, "48;1\n")); }
 
-    int Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "tallix");
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        argv.push_back(nullptr);
-        return TallixMain(static_cast<int>(args.size()), argv.data());
-    }
+    static int Run(const std::vector<std::string>& args) { return test::RunTallixMain(args); }
     // Every option given (no preferences file is read); the last "-n" asks for the serial
     // number only, so no job journal is kept.
     std::vector<std::string> Complete(const std::string& port) const {
@@ -70,10 +65,8 @@ class BatchRunLog : public ::testing::Test {
     TempDir dir;
     const std::string commands = dir.file("commands.txt");
     const std::string result = dir.file("result.txt");
-    std::vector<std::string> lines;
-
-  private:
-    SystemLogSink previous_;
+    test::SystemLogCatcher log;
+    std::vector<std::string>& lines = log.lines;
 };
 
 TEST_F(BatchRunLog, EveryFailedRunLogsOneLine) {

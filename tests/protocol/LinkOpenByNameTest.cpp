@@ -103,7 +103,7 @@ TEST_F(LinkOpenByName, TakesTheFirstListedPortWhoseNameBeginsWithTheText) {
 
 TEST_F(LinkOpenByName, WholeNameSelectsThatPort) {
     CashRegManager link;
-    ASSERT_TRUE(link.Open("ttyACM0", 9600));
+    ASSERT_TRUE(link.Open("ttyACM0", 9600)) << link.openError().describe();
     link.SendFF(1);
     EXPECT_EQ(ReadFarEnd(tree.farEnd("/dev/ttyACM0")), 0xFF);
 }
@@ -116,6 +116,29 @@ TEST_F(LinkOpenByName, TextThatBeginsNoNameOpensNothing) {
     // Nothing was opened: every port can still be taken.
     SerialManager line;
     EXPECT_GE(line.open("/dev/ttyUSB0", 9600, 8, 0, 1), 0);
+}
+
+// Every name begins with the empty text; the first listed port may be a modem or a scale.
+TEST_F(LinkOpenByName, EmptyTextNamesNoPortAndNothingIsWritten) {
+    CashRegManager link;
+    EXPECT_FALSE(link.Open("", 9600));
+    EXPECT_EQ(link.openError().failure, PortFailure::NoPortGiven);
+    EXPECT_EQ(link.openError().describe(), "no port given");
+    // What a run would send next reaches no port.
+    EXPECT_FALSE(link.Reset());
+    link.SendFF(5);
+    for (const char* node : {"/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyACM0"}) {
+        pollfd p{tree.farEnd(node), POLLIN, 0};
+        (void)poll(&p, 1, 0);
+        EXPECT_EQ(p.revents & POLLIN, 0) << node;
+        SerialManager line;  // and none of them is held
+        EXPECT_GE(line.open(node, 9600, 8, 0, 1), 0) << node;
+    }
+    // The reason stays until the next Open that works.
+    link.Close();
+    EXPECT_EQ(link.openError().failure, PortFailure::NoPortGiven);
+    ASSERT_TRUE(link.Open("ttyACM0", 9600));
+    EXPECT_FALSE(link.openError().failed());
 }
 
 }  // namespace
