@@ -126,7 +126,7 @@ std::span<const CommandSpec> Commands() {
 const CommandSpec* FindCommand(int32_t number) {
     const auto* found =
         std::lower_bound(std::begin(kCommands), std::end(kCommands), number,
-                         [](const CommandSpec& spec, int32_t n) { return spec.number < n; });
+                         [](const CommandSpec& entry, int32_t n) { return entry.number < n; });
     return found != std::end(kCommands) && found->number == number ? found : nullptr;
 }
 
