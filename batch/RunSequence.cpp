@@ -15,6 +15,7 @@
 #include "journal/JobJournal.h"
 #include "journal/JournalPlace.h"
 #include "journal/ResumePlan.h"
+#include "posix/SystemLog.h"
 #include "serial/LineTrace.h"
 
 namespace tallix {
@@ -150,6 +151,11 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
+    if (!journal.distrust().empty()) {
+        // Someone else could have planted or changed it: a word for the administrator even
+        // when the run succeeds.
+        LogToSystem("batch run of " + options.commandFilePath + ": job " + journal.distrust());
+    }
     // A printer that answers late may still be answering wake-ups of the run that stopped
     // part-way; such an answer carries the counter as it was then, and a resume decided on it
     // could send an executed line again. So before a job may be continued, the line settles
