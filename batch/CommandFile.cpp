@@ -1,15 +1,8 @@
 #include "batch/CommandFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdint>
-
 #include "batch/ExitCodes.h"
 #include "config/Numbers.h"
-#include "posix/UniqueFd.h"
+#include "posix/InputFile.h"
 #include "protocol/Windows1250.h"
 
 namespace tallix {
@@ -84,59 +77,31 @@ std::string_view CommandLines::operator[](std::size_t index) const {
     return std::string_view(text_).substr(offset, length);
 }
 
-CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
+CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit, int stopFd) {
     CommandFileRead result;
     result.status = kExitCommandFileFailed;
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        return result;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode) ||
-        (S_ISREG(info.st_mode) && static_cast<uintmax_t>(info.st_size) > limit)) {
-        return result;
-    }
-    // Windows-1250 is one byte per character, so the file decodes chunk by chunk and the raw
-    // bytes never need to be held whole besides the text.
-    std::string text;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        text.reserve(static_cast<std::size_t>(info.st_size));  // exact for plain ASCII
-    }
-    std::string chunk(kReadChunk, '\0');
-    JobIdentityHasher hasher;
-    bool anyBytes = false;
     // A file that grows while it is read, or a device that never ends, is cut off at the
     // first byte past the limit.
-    std::size_t total = 0;
-    for (;;) {
-        const std::size_t left = limit - total;  // total never passes limit here
-        const std::size_t room = left < chunk.size() ? left + 1 : chunk.size();
-        const ssize_t got = ::read(fd.get(), chunk.data(), room);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return result;
-        }
-        if (got == 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(got);
-        if (total > limit) {
-            return result;
-        }
-        anyBytes = true;
-        const std::string_view bytes(chunk.data(), static_cast<std::size_t>(got));
-        hasher.add(bytes);
-        text += DecodeWindows1250(bytes);
+    WholeFile file = ReadWholeFile(path, limit, stopFd);
+    if (file.end != ReadEnd::Complete) {
+        result.stopped = file.end == ReadEnd::Stopped;
+        return result;
     }
-    if (!anyBytes) {
+    if (file.bytes.empty()) {
         result.status = kExitCommandFileEmpty;
         return result;
     }
+    result.identity = IdentityOf(file.bytes);
+    // Windows-1250 is one byte per character, so the file decodes chunk by chunk.
+    std::string text;
+    text.reserve(file.bytes.size());  // exact for plain ASCII
+    const std::string_view bytes(file.bytes);
+    for (std::size_t at = 0; at < bytes.size(); at += kReadChunk) {
+        text += DecodeWindows1250(bytes.substr(at, kReadChunk));
+    }
+    std::string().swap(file.bytes);
     result.status = kExitOk;
     result.lines = CommandLines(std::move(text));
-    result.identity = hasher.identity();
     return result;
 }
 

@@ -38,12 +38,19 @@ constexpr std::size_t kCommandFileLimit = std::size_t{64} * 1024 * 1024;
 // at the first byte past the limit), kExitCommandFileEmpty when it holds no bytes. Bytes
 // that Windows-1250 leaves undefined decode to U+0081 and so on; decoding never fails.
 // identity is the hash of the file's bytes, which names its job in the job journal.
+//
+// A command file that is not a regular file (a FIFO, a pipe) is read as it comes: opening it
+// never waits for a writer, and while the read waits for its writer or its data it also waits
+// on stopFd (-1: none); when that becomes readable, the read ends with stopped and
+// kExitCommandFileFailed.
 struct CommandFileRead {
     int status = 0;
+    bool stopped = false;
     CommandLines lines;
     JobIdentity identity;
 };
-CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit = kCommandFileLimit);
+CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit = kCommandFileLimit,
+                                int stopFd = -1);
 
 // One non-empty line cut into fields at every ";" after its newline characters (LF, VT, FF,
 // CR, U+0085, U+2028, U+2029) were trimmed from both ends. Quotes do not group: a ";" inside

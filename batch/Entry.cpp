@@ -67,7 +67,8 @@ const char* UsageText() {
            "       over 64 MiB\n"
            "   20  no result file given, or it cannot be opened for writing, or it is the\n"
            "       command file\n"
-           "   21  the preferences file was needed and is missing, not XML or empty\n"
+           "   21  the preferences file was needed and is missing, not XML, empty, not\n"
+           "       a regular file or over 16 MiB\n"
            "  100  the device type is not VX-37\n"
            "   10  the port could not be opened, or it is not a terminal\n"
            "    1  the printer could not be initialised with the logical ID\n"
@@ -96,7 +97,8 @@ int RunBatchMode(const Options& options, PortError& openError) {
         (void)StartLineTrace(options.traceFilePath);
     }
     const int exitCode = RunBatch(
-        options, [&stopSignals] { return stopSignals.Pending(); }, &openError);
+        options, StopRequested([&stopSignals] { return stopSignals.Pending(); }, stopSignals.fd()),
+        &openError);
     StopLineTrace();
     // Port and result file are closed: a stop signal that came ends the process here.
     stopSignals.Release();

@@ -15,6 +15,7 @@
 #include "journal/JobJournal.h"
 #include "journal/JournalPlace.h"
 #include "journal/ResumePlan.h"
+#include "posix/InputFile.h"
 #include "posix/SystemLog.h"
 #include "serial/LineTrace.h"
 
@@ -81,7 +82,8 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
 int RunOnOpenDevice(const Options& options, Device& device, const std::string& serialNumber,
-                    const StopRequested& stop, JobJournal* journal) {
+                    const StopRequested& stop, JobJournal* journal,
+                    std::optional<CommandFileRead> readEarly) {
     if (stop && stop()) {
         return kExitResultFileFailed;
     }
@@ -98,7 +100,14 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
         result->Close();
         return written ? kExitOk : kExitResultWriteFailed;
     }
-    const CommandFileRead commands = ReadCommandFile(options.commandFilePath);
+    const CommandFileRead commands =
+        readEarly ? std::move(*readEarly)
+                  : ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
+    if (commands.stopped) {
+        // Nothing was sent: every command sent has its line.
+        result->Close();
+        return kExitOk;
+    }
     if (commands.status != kExitOk) {
         result->Close();
         return commands.status;
@@ -130,6 +139,14 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
     if (!device || options.deviceType != kDeviceTypeVX37) {
         return kExitWrongDeviceType;
     }
+    // A command file that is not a regular file (a FIFO, a pipe) can keep its reader waiting
+    // for a writer without end: it is read now, before the port is taken, so that the printer
+    // is not held meanwhile and a stop signal ends the wait. What it gave is reported at the
+    // command file's stage, as for any other command file.
+    std::optional<CommandFileRead> readEarly;
+    if (!options.serialNumberOnly && IsSpecialFile(options.commandFilePath)) {
+        readEarly = ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
+    }
     if (stop && stop()) {
         return kExitOpenFailed;
     }
@@ -148,7 +165,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         return kExitSerialNumberFailed;
     }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr);
+        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, std::nullopt);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
     if (!journal.distrust().empty()) {
@@ -168,7 +185,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
             return kExitSerialNumberFailed;
         }
     }
-    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal);
+    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal, std::move(readEarly));
 }
 
 }  // namespace tallix

@@ -20,6 +20,8 @@ namespace tallix {
 // (kExitResultFileFailed), or before a command line, once every command sent has its result
 // line (kExitOk). The caller then ends the process by the signal that asked for the stop.
 // When the port cannot be opened (kExitOpenFailed), openError (if given) gets the reason.
+// A command file that is not a regular file (a FIFO, a pipe) is read before the port is opened,
+// waiting on stop.fd() as well, and its outcome reported at the command file's stage.
 int RunBatch(const Options& options, const StopRequested& stop = {},
              PortError* openError = nullptr);
 

@@ -25,3 +25,7 @@ gtest_discover_tests(batch_fault_tests TEST_FILTER "SlowRows/*:FaultMatrixBounde
 # 1,000 exchanges on a lossy line: about two minutes.
 tallix_e2e_test(batch_soak_tests SoakTest.cpp)
 gtest_discover_tests(batch_soak_tests PROPERTIES LABELS slow TIMEOUT 900)
+
+# Command and preferences files that are FIFOs or never end.
+tallix_e2e_test(batch_command_source_tests CommandSourceTest.cpp)
+gtest_discover_tests(batch_command_source_tests)
