@@ -1,14 +1,13 @@
 #include "batch/CommandFile.h"
 
+#include <algorithm>
+
 #include "batch/ExitCodes.h"
 #include "config/Numbers.h"
 #include "posix/InputFile.h"
-#include "protocol/Windows1250.h"
 
 namespace tallix {
 namespace {
-
-constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 
 // Length of the newline character that ends text, 0 when it ends in none.
 std::size_t NewlineAtEnd(std::string_view text) {
@@ -59,22 +58,22 @@ std::string_view StripQuotes(std::string_view field) {
 
 }  // namespace
 
-CommandLines::CommandLines(std::string text) : text_(std::move(text)) {
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text_.find('\n', start);
-        if (end == std::string::npos) {
-            spans_.emplace_back(start, text_.size() - start);
-            break;
-        }
-        spans_.emplace_back(start, end - start);
-        start = end + 1;
-    }
-}
+CommandLines::CommandLines(std::string bytes)
+    : bytes_(std::move(bytes)),
+      count_(1 + static_cast<std::size_t>(std::count(bytes_.begin(), bytes_.end(), '\n'))) {}
 
-std::string_view CommandLines::operator[](std::size_t index) const {
-    const auto& [offset, length] = spans_.at(index);
-    return std::string_view(text_).substr(offset, length);
+std::optional<std::string_view> CommandLines::Cursor::next() {
+    if (!more_) {
+        return std::nullopt;
+    }
+    const std::size_t end = rest_.find('\n');
+    if (end == std::string_view::npos) {
+        more_ = false;
+        return rest_;
+    }
+    const std::string_view line = rest_.substr(0, end);
+    rest_.remove_prefix(end + 1);
+    return line;
 }
 
 CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit, int stopFd) {
@@ -92,16 +91,8 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit, int 
         return result;
     }
     result.identity = IdentityOf(file.bytes);
-    // Windows-1250 is one byte per character, so the file decodes chunk by chunk.
-    std::string text;
-    text.reserve(file.bytes.size());  // exact for plain ASCII
-    const std::string_view bytes(file.bytes);
-    for (std::size_t at = 0; at < bytes.size(); at += kReadChunk) {
-        text += DecodeWindows1250(bytes.substr(at, kReadChunk));
-    }
-    std::string().swap(file.bytes);
     result.status = kExitOk;
-    result.lines = CommandLines(std::move(text));
+    result.lines = CommandLines(std::move(file.bytes));
     return result;
 }
 
