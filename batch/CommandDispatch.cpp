@@ -3,6 +3,7 @@
 #include "batch/CommandTable.h"
 #include "device/Device.h"
 #include "journal/JobJournal.h"
+#include "protocol/Windows1250.h"
 
 namespace tallix {
 
@@ -37,14 +38,16 @@ bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines&
     run.finished = false;
     int32_t lastCode = kCodeDone;
     bool failed = false;
-    for (std::size_t index = 0; index < lines.size(); ++index) {
-        const std::string_view text = lines[index];
-        if (text.empty()) {
+    CommandLines::Cursor cursor(lines);
+    for (std::size_t index = 0; const std::optional<std::string_view> bytes = cursor.next();
+         ++index) {
+        if (bytes->empty()) {
             continue;
         }
         if (run.stop && run.stop()) {
             return true;
         }
+        const std::string text = DecodeWindows1250(*bytes);
         const CommandLine line(text);
         int32_t code = kCodeSkippedAfterFailure;
         if (index < run.firstLine) {

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <type_traits>
+#include <utility>
 
 #include "batch/CommandFile.h"
 #include "batch/ResultFile.h"
@@ -15,7 +17,25 @@ class Device;
 class JobJournal;
 
 // Asked between the steps of a run: true when the run must stop there (a stop signal came).
-using StopRequested = std::function<bool()>;
+// A step that waits for something else (a command file that is a FIFO, waiting for its writer)
+// also waits on fd(): a descriptor that becomes readable once a stop is asked; -1 when there is
+// none, and such a wait then ends only by itself.
+class StopRequested {
+  public:
+    StopRequested() = default;
+    // Any predicate is one, so that callers can pass a lambda.
+    template <typename Asked>
+    requires std::is_invocable_r_v<bool, Asked&> StopRequested(Asked asked, int fd = -1)
+        : asked_(std::move(asked)), fd_(fd) {}
+
+    explicit operator bool() const { return static_cast<bool>(asked_); }
+    bool operator()() const { return asked_(); }
+    int fd() const { return fd_; }
+
+  private:
+    std::function<bool()> asked_;
+    int fd_ = -1;
+};
 
 // Device error codes that the command run itself produces.
 constexpr int32_t kCodeDone = 0;

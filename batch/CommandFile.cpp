@@ -1,21 +1,13 @@
 #include "batch/CommandFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdint>
+#include <algorithm>
 
 #include "batch/ExitCodes.h"
 #include "config/Numbers.h"
-#include "posix/UniqueFd.h"
-#include "protocol/Windows1250.h"
+#include "posix/InputFile.h"
 
 namespace tallix {
 namespace {
-
-constexpr std::size_t kReadChunk = std::size_t{64} * 1024;
 
 // Length of the newline character that ends text, 0 when it ends in none.
 std::size_t NewlineAtEnd(std::string_view text) {
@@ -66,77 +58,41 @@ std::string_view StripQuotes(std::string_view field) {
 
 }  // namespace
 
-CommandLines::CommandLines(std::string text) : text_(std::move(text)) {
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text_.find('\n', start);
-        if (end == std::string::npos) {
-            spans_.emplace_back(start, text_.size() - start);
-            break;
-        }
-        spans_.emplace_back(start, end - start);
-        start = end + 1;
+CommandLines::CommandLines(std::string bytes)
+    : bytes_(std::move(bytes)),
+      count_(1 + static_cast<std::size_t>(std::count(bytes_.begin(), bytes_.end(), '\n'))) {}
+
+std::optional<std::string_view> CommandLines::Cursor::next() {
+    if (!more_) {
+        return std::nullopt;
     }
+    const std::size_t end = rest_.find('\n');
+    if (end == std::string_view::npos) {
+        more_ = false;
+        return rest_;
+    }
+    const std::string_view line = rest_.substr(0, end);
+    rest_.remove_prefix(end + 1);
+    return line;
 }
 
-std::string_view CommandLines::operator[](std::size_t index) const {
-    const auto& [offset, length] = spans_.at(index);
-    return std::string_view(text_).substr(offset, length);
-}
-
-CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit) {
+CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit, int stopFd) {
     CommandFileRead result;
     result.status = kExitCommandFileFailed;
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        return result;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode) ||
-        (S_ISREG(info.st_mode) && static_cast<uintmax_t>(info.st_size) > limit)) {
-        return result;
-    }
-    // Windows-1250 is one byte per character, so the file decodes chunk by chunk and the raw
-    // bytes never need to be held whole besides the text.
-    std::string text;
-    if (S_ISREG(info.st_mode) && info.st_size > 0) {
-        text.reserve(static_cast<std::size_t>(info.st_size));  // exact for plain ASCII
-    }
-    std::string chunk(kReadChunk, '\0');
-    JobIdentityHasher hasher;
-    bool anyBytes = false;
     // A file that grows while it is read, or a device that never ends, is cut off at the
     // first byte past the limit.
-    std::size_t total = 0;
-    for (;;) {
-        const std::size_t left = limit - total;  // total never passes limit here
-        const std::size_t room = left < chunk.size() ? left + 1 : chunk.size();
-        const ssize_t got = ::read(fd.get(), chunk.data(), room);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return result;
-        }
-        if (got == 0) {
-            break;
-        }
-        total += static_cast<std::size_t>(got);
-        if (total > limit) {
-            return result;
-        }
-        anyBytes = true;
-        const std::string_view bytes(chunk.data(), static_cast<std::size_t>(got));
-        hasher.add(bytes);
-        text += DecodeWindows1250(bytes);
+    WholeFile file = ReadWholeFile(path, limit, stopFd);
+    if (file.end != ReadEnd::Complete) {
+        result.stopped = file.end == ReadEnd::Stopped;
+        return result;
     }
-    if (!anyBytes) {
+    if (file.bytes.empty()) {
         result.status = kExitCommandFileEmpty;
         return result;
     }
+    result.identity = IdentityOf(file.bytes);
     result.status = kExitOk;
-    result.lines = CommandLines(std::move(text));
-    result.identity = hasher.identity();
+    result.lines = CommandLines(std::move(file.bytes));
     return result;
 }
 

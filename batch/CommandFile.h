@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -13,20 +14,33 @@
 
 namespace tallix {
 
-// The decoded text of a command file, cut into lines at every line feed. A final line feed
-// gives a last, empty line; empty lines are kept here and skipped by the command run.
+// A command file's bytes (Windows-1250), cut into lines at every line feed. A final line feed
+// gives a last, empty line; empty lines are kept here and skipped by the command run. The
+// bytes are held once, as read: lines are found as they are walked, and each one is decoded
+// (DecodeWindows1250) only when it is run, so that a file of many short lines costs no more
+// than its size.
 class CommandLines {
   public:
     CommandLines() = default;
-    explicit CommandLines(std::string text);
+    explicit CommandLines(std::string bytes);
 
-    std::size_t size() const { return spans_.size(); }
-    // Line index as cut, without its line feed and untrimmed.
-    std::string_view operator[](std::size_t index) const;
+    std::size_t size() const { return count_; }
+
+    // Walks the lines in order, each as cut, without its line feed and undecoded.
+    class Cursor {
+      public:
+        explicit Cursor(const CommandLines& lines) : rest_(lines.bytes_), more_(lines.count_ > 0) {}
+        // The next line; nothing after the last one.
+        std::optional<std::string_view> next();
+
+      private:
+        std::string_view rest_;
+        bool more_;
+    };
 
   private:
-    std::string text_;
-    std::vector<std::pair<std::size_t, std::size_t>> spans_;  // offset, length
+    std::string bytes_;
+    std::size_t count_ = 0;
 };
 
 // Largest command file a run takes: 64 MiB. A receipt is a few kilobytes; anything near this
@@ -37,13 +51,21 @@ constexpr std::size_t kCommandFileLimit = std::size_t{64} * 1024 * 1024;
 // when the file is missing, unreadable, a folder or longer than limit bytes (reading stops
 // at the first byte past the limit), kExitCommandFileEmpty when it holds no bytes. Bytes
 // that Windows-1250 leaves undefined decode to U+0081 and so on; decoding never fails.
+// Peak memory: the file's size, once (twice for a pipe, while its blocks are put together).
 // identity is the hash of the file's bytes, which names its job in the job journal.
+//
+// A command file that is not a regular file (a FIFO, a pipe) is read as it comes: opening it
+// never waits for a writer, and while the read waits for its writer or its data it also waits
+// on stopFd (-1: none); when that becomes readable, the read ends with stopped and
+// kExitCommandFileFailed.
 struct CommandFileRead {
     int status = 0;
+    bool stopped = false;
     CommandLines lines;
     JobIdentity identity;
 };
-CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit = kCommandFileLimit);
+CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit = kCommandFileLimit,
+                                int stopFd = -1);
 
 // One non-empty line cut into fields at every ";" after its newline characters (LF, VT, FF,
 // CR, U+0085, U+2028, U+2029) were trimmed from both ends. Quotes do not group: a ";" inside

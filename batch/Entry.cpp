@@ -69,8 +69,8 @@ const char* UsageText() {
            "       over 64 MiB\n"
            "   20  no result file given, or it cannot be opened for writing, or it is the\n"
            "       command file\n"
-           "   21  the preferences file was needed and is missing, not XML or empty\n"
-           "       (not all nine options were given)\n"
+           "   21  the preferences file was needed (not all nine options were given) and\n"
+           "       is missing, not XML, empty, not a regular file or over 16 MiB\n"
            "  100  the device type is not VX-37, or none was given\n"
            "   10  the port could not be opened, is not a terminal or did not take the\n"
            "       line's speed and format, or none was given\n"
@@ -103,7 +103,8 @@ int RunBatchMode(const Options& options, PortError& openError, std::string& reas
         (void)StartLineTrace(options.traceFilePath);
     }
     const int exitCode = RunBatch(
-        options, [&stopSignals] { return stopSignals.Pending(); }, &openError, &reason);
+        options, StopRequested([&stopSignals] { return stopSignals.Pending(); }, stopSignals.fd()),
+        &openError, &reason);
     StopLineTrace();
     // Port and result file are closed: a stop signal that came ends the process here.
     stopSignals.Release();

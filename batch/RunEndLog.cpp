@@ -20,7 +20,8 @@ const char* ExitCodeMeaning(int exitCode) {
             return "no result file given, or it cannot be opened for writing, or it is the "
                    "command file";
         case kExitPreferences:
-            return "the preferences file was needed and is missing, not XML or empty";
+            return "the preferences file was needed and is missing, not XML, empty, not a "
+                   "regular file or over 16 MiB";
         case kExitCommandFileFailed:  // also kExitNoCommandFile
             return "no command file given, or it is missing, unreadable, not decodable or over "
                    "64 MiB";

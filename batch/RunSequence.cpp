@@ -18,6 +18,8 @@
 #include "journal/JournalPlace.h"
 #include "journal/ResumePlan.h"
 #include "posix/ErrnoText.h"
+#include "posix/InputFile.h"
+#include "posix/SystemLog.h"
 #include "serial/LineTrace.h"
 
 namespace tallix {
@@ -103,7 +105,8 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
 int RunOnOpenDevice(const Options& options, Device& device, const std::string& serialNumber,
-                    const StopRequested& stop, JobJournal* journal, std::string* reason) {
+                    const StopRequested& stop, JobJournal* journal,
+                    std::optional<CommandFileRead> readEarly, std::string* reason) {
     if (stop && stop()) {
         return kExitResultFileFailed;
     }
@@ -123,7 +126,14 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
         result->Close();
         return written ? kExitOk : kExitResultWriteFailed;
     }
-    const CommandFileRead commands = ReadCommandFile(options.commandFilePath);
+    const CommandFileRead commands =
+        readEarly ? std::move(*readEarly)
+                  : ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
+    if (commands.stopped) {
+        // Nothing was sent: every command sent has its line.
+        result->Close();
+        return kExitOk;
+    }
     if (commands.status != kExitOk) {
         result->Close();
         return commands.status;
@@ -160,6 +170,14 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         Explain(reason, DeviceTypeProblem(options.deviceType));
         return kExitWrongDeviceType;
     }
+    // A command file that is not a regular file (a FIFO, a pipe) can keep its reader waiting
+    // for a writer without end: it is read now, before the port is taken, so that the printer
+    // is not held meanwhile and a stop signal ends the wait. What it gave is reported at the
+    // command file's stage, as for any other command file.
+    std::optional<CommandFileRead> readEarly;
+    if (!options.serialNumberOnly && IsSpecialFile(options.commandFilePath)) {
+        readEarly = ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
+    }
     if (stop && stop()) {
         return kExitOpenFailed;
     }
@@ -178,9 +196,14 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         return kExitSerialNumberFailed;
     }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, reason);
+        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, std::nullopt, reason);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
+    if (!journal.distrust().empty()) {
+        // Someone else could have planted or changed it: a word for the administrator even
+        // when the run succeeds.
+        LogToSystem("batch run of " + options.commandFilePath + ": job " + journal.distrust());
+    }
     const std::optional<JobState>& saved = journal.saved();
     if (saved) {
         device->KnowSlowest(saved->slowestMs / 1000.0);
@@ -213,7 +236,8 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
             "first frame");
         device->SettleBeforeNextFrame();
     }
-    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal, reason);
+    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal, std::move(readEarly),
+                           reason);
 }
 
 }  // namespace tallix

@@ -1,6 +1,7 @@
 #include "batch/StopSignals.h"
 
 #include <pthread.h>
+#include <sys/signalfd.h>
 
 namespace tallix {
 namespace {
@@ -30,6 +31,9 @@ StopSignals::StopSignals() {
     sigemptyset(&ignore.sa_mask);
     (void)sigaction(SIGPIPE, &ignore, &previousPipe_);
     active_ = pthread_sigmask(SIG_BLOCK, &watched_, &previousMask_) == 0;
+    if (active_ && sigisemptyset(&watched_) == 0) {
+        fd_.reset(::signalfd(-1, &watched_, SFD_CLOEXEC | SFD_NONBLOCK));
+    }
 }
 
 StopSignals::~StopSignals() {
@@ -55,6 +59,7 @@ void StopSignals::Release() {
         return;
     }
     active_ = false;
+    fd_.reset();
     (void)sigaction(SIGPIPE, &previousPipe_, nullptr);
     sigset_t pending;
     sigemptyset(&pending);

@@ -13,6 +13,8 @@
 
 #include <csignal>
 
+#include "posix/UniqueFd.h"
+
 namespace tallix {
 
 class StopSignals {
@@ -28,6 +30,9 @@ class StopSignals {
 
     // One of the watched signals has arrived and waits.
     bool Pending() const;
+    // A descriptor that is readable while one of them waits (a signalfd, never read), for
+    // steps that wait for something else at the same time; -1 when none is watched.
+    int fd() const { return fd_.get(); }
 
     // Restores the signal mask and SIGPIPE. A pending signal then ends the process with its
     // default action, here and now; without one this returns. Idempotent.
@@ -38,6 +43,7 @@ class StopSignals {
     sigset_t previousMask_{};
     struct sigaction previousPipe_ {};
     bool active_ = false;
+    UniqueFd fd_;
 };
 
 }  // namespace tallix

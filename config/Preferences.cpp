@@ -2,10 +2,6 @@
 
 #include "config/Preferences.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -13,9 +9,8 @@
 #include "config/AtomicFile.h"
 #include "config/FileSystem.h"
 #include "config/Paths.h"
-#include "posix/ReadWrite.h"
+#include "posix/InputFile.h"
 #include "posix/SystemLog.h"
-#include "posix/UniqueFd.h"
 
 namespace tallix {
 namespace {
@@ -29,22 +24,29 @@ void LogFolderFailure(const std::string& reason) {
     (void)std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-// The whole content of a regular file; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!fd) {
-        return false;
+// A regular file's bytes, parsed where they were read: the file is held in memory once.
+PreferencesDocument ReadDocument(InputFile& file) {
+    const std::size_t size = file.size();
+    if (size == 0) {
+        return nullptr;  // an empty file holds no document
     }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return false;
+    auto* bytes = static_cast<char*>(pugi::get_memory_allocation_function()(size));
+    if (bytes == nullptr) {
+        return nullptr;
     }
-    std::optional<std::string> content = ReadAll(fd.get());
-    if (!content) {
-        return false;
+    std::size_t done = 0;
+    while (done < size) {
+        std::size_t got = 0;
+        if (file.read(bytes + done, size - done, got) != ReadEnd::Complete) {
+            pugi::get_memory_deallocation_function()(bytes);
+            return nullptr;
+        }
+        if (got == 0) {
+            break;
+        }
+        done += got;
     }
-    bytes = std::move(*content);
-    return true;
+    return ParseInPlace(bytes, done);
 }
 
 }  // namespace
@@ -75,11 +77,12 @@ Preparation Preferences::prepare(FolderFailureLog log) const {
 }
 
 PreferencesDocument Preferences::read() const {
-    std::string bytes;
-    if (!ReadWholeFile(path_, bytes)) {
+    // Opening never waits for a FIFO's writer, and only a regular file is read.
+    InputFile file(path_);
+    if (!file.regular() || file.size() > kPreferencesLimit) {
         return nullptr;
     }
-    return Parse(bytes);
+    return ReadDocument(file);
 }
 
 bool Preferences::write(const pugi::xml_document& document) const {

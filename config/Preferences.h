@@ -18,6 +18,7 @@
 // names, keys and serial numbers compare whole-text and case-sensitively. The root's name
 // and attributes are never examined.
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,6 +49,11 @@ using PreferencesDocument = std::unique_ptr<pugi::xml_document>;
 // "~/Library/Preferences/com.veltra.tallix.xml" in standard form ("~" is $HOME).
 std::string PreferencesPath();
 
+// The largest preferences file that is read: 16 MiB. The window writes a few hundred bytes per
+// device entry; a file near this is a mistake, and reading one without a limit could take all
+// the memory there is.
+constexpr std::size_t kPreferencesLimit = std::size_t{16} * 1024 * 1024;
+
 // What file preparation found and did.
 enum class Preparation {
     Present,        // something already existed at the path; nothing was done
@@ -73,7 +79,8 @@ class Preferences {
     Preparation prepare(FolderFailureLog log = FolderFailureLog::Silent) const;
 
     // The whole file parsed, keeping whitespace text and CDATA as they are, or empty when it
-    // is missing, empty, malformed or has no root element. No DTD or external entity is
+    // is missing, empty, malformed or has no root element, is not a regular file (a FIFO is
+    // not waited for) or is longer than kPreferencesLimit. No DTD or external entity is
     // processed.
     PreferencesDocument read() const;
 
@@ -114,6 +121,9 @@ std::string Serialize(const pugi::xml_document& document);
 
 // Parses bytes the way read() parses the file. Empty on any failure.
 PreferencesDocument Parse(std::string_view bytes);
+// The same on size bytes that pugixml's allocation function gave: the document takes them
+// over and parses them in place (they are freed with it, also on failure).
+PreferencesDocument ParseInPlace(char* bytes, std::size_t size);
 
 // Store entry in memory: in every Devices child of the root, the first Device whose
 // SerialNumber equals entry.serialNumber gets exactly the seven attributes of entry (others

@@ -29,6 +29,23 @@ bool IsElementNamed(const pugi::xml_node& node, const char* name) {
     return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
 }
 
+// A parsed document, or nothing when parsing failed or it has no single root element.
+PreferencesDocument OneRootOnly(PreferencesDocument document,
+                                const pugi::xml_parse_result& result) {
+    if (!result) {
+        return nullptr;
+    }
+    // pugixml accepts several top-level elements; a document has exactly one root.
+    int rootElements = 0;
+    for (const pugi::xml_node& child : document->children()) {
+        rootElements += child.type() == pugi::node_element ? 1 : 0;
+    }
+    if (rootElements != 1) {
+        return nullptr;
+    }
+    return document;
+}
+
 pugi::xml_node FirstChildNamed(const pugi::xml_node& parent, const char* name) {
     for (const pugi::xml_node& child : parent.children()) {
         if (IsElementNamed(child, name)) {
@@ -159,18 +176,14 @@ PreferencesDocument Parse(std::string_view bytes) {
     auto document = std::make_unique<pugi::xml_document>();
     const pugi::xml_parse_result result =
         document->load_buffer(bytes.data(), bytes.size(), kParseOptions, pugi::encoding_auto);
-    if (!result) {
-        return nullptr;
-    }
-    // pugixml accepts several top-level elements; a document has exactly one root.
-    int rootElements = 0;
-    for (const pugi::xml_node& child : document->children()) {
-        rootElements += child.type() == pugi::node_element ? 1 : 0;
-    }
-    if (rootElements != 1) {
-        return nullptr;
-    }
-    return document;
+    return OneRootOnly(std::move(document), result);
+}
+
+PreferencesDocument ParseInPlace(char* bytes, std::size_t size) {
+    auto document = std::make_unique<pugi::xml_document>();
+    const pugi::xml_parse_result result =
+        document->load_buffer_inplace_own(bytes, size, kParseOptions, pugi::encoding_auto);
+    return OneRootOnly(std::move(document), result);
 }
 
 void StoreEntry(pugi::xml_document& document, const DeviceEntry& entry) {

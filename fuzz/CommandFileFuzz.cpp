@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "batch/CommandFile.h"
 #include "batch/ResultFile.h"
 #include "fuzz/FuzzCheck.h"
+#include "protocol/Windows1250.h"
 #include "tests/support/RecordingDevice.h"
 
 using tallix::fuzz::Require;
@@ -77,8 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Require(read.status == 0);  // any bytes decode
 
     // Every line cuts into fields without trouble, whatever it holds.
-    for (std::size_t i = 0; i < read.lines.size(); ++i) {
-        const CommandLine line(read.lines[i]);
+    CommandLines::Cursor cursor(read.lines);
+    while (const std::optional<std::string_view> bytes = cursor.next()) {
+        const std::string text = DecodeWindows1250(*bytes);
+        const CommandLine line(text);
         (void)line.commandNumber();
         for (std::size_t f = 0; f <= line.fieldCount(); ++f) {
             (void)line.decimal(f);

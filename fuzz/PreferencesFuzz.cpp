@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -20,10 +21,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     PreferencesDocument document = Parse(bytes);
+    // Parsed in place, as a file is read, the same bytes give the same document.
+    auto* copy = static_cast<char*>(pugi::get_memory_allocation_function()(size + 1));
+    Require(copy != nullptr);
+    std::memcpy(copy, data, size);
+    const PreferencesDocument inPlace = ParseInPlace(copy, size);
+    Require((inPlace == nullptr) == (document == nullptr));
     if (!document) {
         return 0;
     }
     const pugi::xml_document& doc = *document;
+    Require(Serialize(*inPlace) == Serialize(doc));
 
     const std::optional<std::string> windowKey = DefaultKey(doc);
     const std::string batchKey = FirstDefaultKeyBelowRoot(doc);

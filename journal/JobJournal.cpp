@@ -1,16 +1,11 @@
 #include "journal/JobJournal.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <utility>
 
-#include "config/AtomicFile.h"
-#include "config/FileSystem.h"
-#include "config/Paths.h"
 #include "journal/JournalPlace.h"
 #include "journal/JournalSlot.h"
 #include "posix/ErrnoText.h"
@@ -35,24 +30,33 @@ JobJournal::JobJournal(const std::string& folder, const std::string& serialNumbe
             "a journal");
         return;
     }
-    fd_.reset(::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd_) {
-        const int error = errno;
-        if (error != ENOENT) {
-            note_("journal " + path_ + " cannot be opened for writing (" + ErrnoText(error) +
-                  "): the run goes on without it");
-            return;
+    // A folder or file that is not used: the note says why, and one that someone else could
+    // have written is also kept for the system log.
+    const auto refuse = [this](const std::string& what, const JournalOpening& opening) {
+        const std::string text = what + " " + opening.problem + ": the run goes on without it";
+        if (opening.distrusted) {
+            distrust_ = text;
         }
+        note_(text);
+    };
+    JournalOpening place = OpenJournalFolder(folder);
+    if (!place.fd) {
+        refuse("journal folder " + folder, place);
+        return;
+    }
+    folder_ = std::move(place.fd);
+    name_ = JournalFileName(serialNumber);
+    JournalOpening file = OpenJournalFile(folder_.get(), name_);
+    if (file.missing) {
         usable_ = true;
         note_("journal " + path_ + ": none yet");
         return;
     }
-    struct stat info {};
-    if (::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        note_("journal " + path_ + " is not a regular file: the run goes on without it");
-        fd_.reset();
+    if (!file.fd) {
+        refuse("journal " + path_, file);
         return;
     }
+    fd_ = std::move(file.fd);
     usable_ = true;
     const std::optional<std::string> bytes = ReadAll(fd_.get(), kJournalFileSize + 1);
     if (!bytes) {
@@ -230,27 +234,15 @@ bool JobJournal::Write(const JobState& state, bool async) {
 // Replaces the file (missing or invalid) with one that holds slot as generation 1, made
 // durable with its folder before this returns.
 bool JobJournal::CreateFile(const std::string& slot) {
-    const std::string folder = ParentFolder(path_);
-    if (!IsDirectory(folder)) {
-        std::string why;
-        if (!CreateFolderChain(folder, &why, 0700)) {
-            note_("journal folder cannot be made (" + why + ")");
-            return false;
-        }
-        SyncFolder(ParentFolder(folder));
-    }
     std::string bytes = BlankSlot() + BlankSlot();
     bytes.replace(SlotOffset(1), kSlotSize, slot);
     std::string why;
-    if (!WriteFileAtomically(path_, bytes, &why, 0600)) {
-        note_("journal cannot be written (" + why + ")");
+    UniqueFd file = ReplaceJournalFile(folder_.get(), name_, bytes, why);
+    if (!file) {
+        note_("journal " + path_ + " cannot be written (" + why + ")");
         return false;
     }
-    fd_.reset(::open(path_.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-    if (!fd_) {
-        note_("journal " + path_ + " cannot be opened again (" + ErrnoText(errno) + ")");
-        return false;
-    }
+    fd_ = std::move(file);
     return true;
 }
 
@@ -260,8 +252,8 @@ void JobJournal::Drop(const std::string& why) {
     usable_ = false;
     (void)Settle();
     fd_.reset();
-    if (::unlink(path_.c_str()) == 0 || errno == ENOENT) {
-        SyncFolder(ParentFolder(path_));
+    if (::unlinkat(folder_.get(), name_.c_str(), 0) == 0 || errno == ENOENT) {
+        (void)::fsync(folder_.get());
         note_("journal " + path_ + " removed: " + why);
     } else {
         note_("journal " + path_ + " could not be removed (" + ErrnoText(errno) + "): " + why);

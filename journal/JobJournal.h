@@ -52,6 +52,9 @@ class JobJournal {
     // The journal can be written; false once anything went wrong.
     bool usable() const { return usable_; }
     const std::string& path() const { return path_; }
+    // Why the journal was not used because someone else could have written its folder or file
+    // (for the system log); "" when nothing was distrusted.
+    const std::string& distrust() const { return distrust_; }
     // The saved job; nothing when there is none or the journal is not usable.
     const std::optional<JobState>& saved() const { return saved_; }
 
@@ -89,6 +92,9 @@ class JobJournal {
     JournalNote note_;
     std::string path_;
     std::string printer_;
+    UniqueFd folder_;   // the journal folder, open: its files are found relative to it
+    std::string name_;  // the journal file's name in it
+    std::string distrust_;
     UniqueFd fd_;
     bool usable_ = false;
     bool fileValid_ = false;  // the file holds a valid record: slots can be overwritten

@@ -20,6 +20,11 @@
 namespace tallix {
 namespace {
 
+// What the system-log line says of exit 21 before the file's own problem.
+const std::string kPreferencesNeeded =
+    "the preferences file was needed and is missing, not XML, empty, not a regular file or "
+    "over 16 MiB: ";
+
 using test::RunTallix;
 using test::SplitLines;
 using test::TempDir;
@@ -162,10 +167,7 @@ TEST_F(BatchReasons, AFreshAccountRunsTheReadmeExamples) {
         EXPECT_EQ(TempDir::ModeOf(home.path() + "/Library"), 0u) << "nothing made";
 
         EXPECT_EQ(Logged(args), kExitPreferences);
-        EXPECT_EQ(logLine, Ended(kExitPreferences) +
-                               "the preferences file was needed and is missing, not XML or "
-                               "empty: " +
-                               missing);
+        EXPECT_EQ(logLine, Ended(kExitPreferences) + kPreferencesNeeded + missing);
     }
     EXPECT_TRUE(sim.executedCommands().empty());
 
@@ -183,9 +185,7 @@ TEST_F(BatchReasons, AFreshAccountRunsTheReadmeExamples) {
 TEST_F(BatchReasons, AnEmptyPreferencesFileIsNamedAndKept) {
     ASSERT_TRUE(home.writePreferences(""));
     EXPECT_EQ(Logged({"-i", commands, "-o", result, "-n"}), kExitPreferences);
-    EXPECT_EQ(logLine, Ended(kExitPreferences) +
-                           "the preferences file was needed and is missing, not XML or empty: " +
-                           home.preferencesFile() +
+    EXPECT_EQ(logLine, Ended(kExitPreferences) + kPreferencesNeeded + home.preferencesFile() +
                            " is empty, unreadable or not an XML document: store the printer "
                            "again with tallix-setup");
     EXPECT_NE(TempDir::ModeOf(home.preferencesFile()), 0u);

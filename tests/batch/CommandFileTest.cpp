@@ -5,10 +5,12 @@
 #include <unistd.h>
 
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/ExitCodes.h"
+#include "protocol/Windows1250.h"
 #include "tests/support/TempDir.h"
 
 namespace tallix {
@@ -16,11 +18,14 @@ namespace {
 
 using test::TempDir;
 
+// The lines as the command run takes them: decoded, in order.
 std::vector<std::string> LinesOf(const CommandLines& lines) {
     std::vector<std::string> out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        out.emplace_back(lines[i]);
+    CommandLines::Cursor cursor(lines);
+    while (const std::optional<std::string_view> line = cursor.next()) {
+        out.push_back(DecodeWindows1250(*line));
     }
+    EXPECT_EQ(out.size(), lines.size());
     return out;
 }
 
@@ -107,10 +112,11 @@ TEST(ReadCommandFile, DecodesWindows1250AndUndefinedBytes) {
     const CommandFileRead read =
         ReadBytes(dir, "49;P\xE2ine \xFE;\r\n54;\x81\x83\x88\x90\x98\x85;\r\n");
     ASSERT_EQ(read.status, kExitOk);
-    ASSERT_EQ(read.lines.size(), 3U);
-    EXPECT_EQ(CommandLine(read.lines[0]).text(1), "P\xC3\xA2ine \xC5\xA3");
+    const std::vector<std::string> lines = LinesOf(read.lines);
+    ASSERT_EQ(lines.size(), 3U);
+    EXPECT_EQ(CommandLine(lines[0]).text(1), "P\xC3\xA2ine \xC5\xA3");
     // U+0081 and friends; U+2026 is not a newline character, so nothing is trimmed.
-    EXPECT_EQ(CommandLine(read.lines[1]).text(1),
+    EXPECT_EQ(CommandLine(lines[1]).text(1),
               "\xC2\x81\xC2\x83\xC2\x88\xC2\x90\xC2\x98\xE2\x80\xA6");
 }
 
@@ -120,8 +126,9 @@ TEST(ReadCommandFile, AByteOrderMarkHidesTheFirstCommandNumber) {
                                            "\xEF\xBB\xBF"
                                            "51\n109\n");
     ASSERT_EQ(read.status, kExitOk);
-    EXPECT_EQ(CommandLine(read.lines[0]).commandNumber(), 0);
-    EXPECT_EQ(CommandLine(read.lines[1]).commandNumber(), 109);
+    const std::vector<std::string> lines = LinesOf(read.lines);
+    EXPECT_EQ(CommandLine(lines[0]).commandNumber(), 0);
+    EXPECT_EQ(CommandLine(lines[1]).commandNumber(), 109);
 }
 
 TEST(ReadCommandFile, LargeFilesDecodeAcrossReadChunks) {
@@ -132,8 +139,9 @@ TEST(ReadCommandFile, LargeFilesDecodeAcrossReadChunks) {
     }
     const CommandFileRead read = ReadBytes(dir, bytes);
     ASSERT_EQ(read.status, kExitOk);
-    for (std::size_t i = 0; i + 1 < read.lines.size(); ++i) {
-        ASSERT_EQ(CommandLine(read.lines[i]).text(1), "\xC3\xA2\xC3\xAE\xC4\x83\xC5\x9F\xC5\xA3")
+    const std::vector<std::string> lines = LinesOf(read.lines);
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        ASSERT_EQ(CommandLine(lines[i]).text(1), "\xC3\xA2\xC3\xAE\xC4\x83\xC5\x9F\xC5\xA3")
             << "line " << i;
     }
 }
@@ -148,7 +156,7 @@ TEST(ReadCommandFile, FilesPastTheLimitGive23) {
     ASSERT_TRUE(TempDir::WriteFile(path, atLimit));
     const CommandFileRead whole = ReadCommandFile(path, 1000);
     ASSERT_EQ(whole.status, kExitOk);
-    EXPECT_EQ(CommandLine(whole.lines[0]).commandNumber(), 51);
+    EXPECT_EQ(CommandLine(LinesOf(whole.lines)[0]).commandNumber(), 51);
 
     ASSERT_TRUE(TempDir::WriteFile(path, atLimit + " "));
     EXPECT_EQ(ReadCommandFile(path, 1000).status, kExitCommandFileFailed);

@@ -1,6 +1,7 @@
 #include "batch/DeviceSelection.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -183,6 +184,31 @@ TEST_F(DeviceSelectionTest, UnusableFilesEnd21AndStayAsTheyWere) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(SelectDevice(options), kExitPreferences);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+// A preferences file that is a FIFO is not read: no writer is waited for, whoever runs it.
+TEST_F(DeviceSelectionTest, AFifoEnds21WithoutWaitingForAWriter) {
+    home.writePreferences(kThreeEntries);
+    ASSERT_EQ(::unlink(home.preferencesFile().c_str()), 0);
+    ASSERT_EQ(::mkfifo(home.preferencesFile().c_str(), 0600), 0);
+    EXPECT_EQ(SelectDevice(options), kExitPreferences);
+    EXPECT_EQ(options.portName, "");
+}
+
+// Up to the limit the file is read; one byte more ends the run with 21 without reading it.
+TEST_F(DeviceSelectionTest, FilesPastTheSizeLimitEnd21) {
+    std::string document = kThreeEntries;
+    const std::string end = "</Data>\n";
+    document.insert(document.size() - end.size(), kPreferencesLimit - document.size(), ' ');
+    ASSERT_EQ(document.size(), kPreferencesLimit);
+    ASSERT_TRUE(home.writePreferences(document));
+    EXPECT_EQ(SelectDevice(options), std::nullopt);
+    EXPECT_EQ(options.portName, "ttyUSB1");
+
+    ASSERT_TRUE(home.writePreferences(document + " "));
+    Options again = WithPaths();
+    EXPECT_EQ(SelectDevice(again), kExitPreferences);
+    EXPECT_EQ(again.portName, "");
 }
 
 }  // namespace

@@ -34,3 +34,7 @@ tallix_e2e_test(batch_in_a_row_tests FaultMatrixInARowTest.cpp)
 gtest_discover_tests(batch_in_a_row_tests TEST_FILTER "Rows/*" PROPERTIES TIMEOUT 300)
 gtest_discover_tests(batch_in_a_row_tests TEST_FILTER "SlowRows/*:InARowDetect.*"
   PROPERTIES LABELS slow TIMEOUT 900)
+
+# Command and preferences files that are FIFOs or never end.
+tallix_e2e_test(batch_command_source_tests CommandSourceTest.cpp)
+gtest_discover_tests(batch_command_source_tests)
