@@ -5,6 +5,7 @@
 // can be checked without a line. It opens nothing itself; a script may have it pass the calls
 // on to a real device (for example one on the virtual printer's line).
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -187,6 +188,13 @@ class RecordingDevice final : public Device {
 
     bool Settle() override {
         return Answer("Settle()", [](Device& d) { return d.Settle(); });
+    }
+
+    // Passed on, not recorded: a recording device has no line to stop.
+    void SetCancel(const std::atomic<bool>* cancel) override {
+        if (forward_) {
+            forward_->SetCancel(cancel);
+        }
     }
 
     // Kept (or passed on), not recorded: a recording device writes no frames of its own.
