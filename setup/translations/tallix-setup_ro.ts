@@ -5,290 +5,301 @@
     <name>Tallix</name>
     <message>
         <source> and </source>
-        <translation type="unfinished"></translation>
+        <translation> și </translation>
     </message>
     <message>
         <source>The preferences file could not be read. It was kept as %1 and a new one was started.</source>
-        <translation type="unfinished"></translation>
+        <translation>Fișierul de preferințe nu a putut fi citit. A fost păstrat ca %1 și s-a început unul nou.</translation>
     </message>
     <message>
         <source>The device entries it held are in the kept file.</source>
-        <translation type="unfinished"></translation>
+        <translation>Intrările de dispozitiv pe care le conținea se află în fișierul păstrat.</translation>
     </message>
     <message>
         <source>The preferences file could not be written.</source>
-        <translation type="unfinished"></translation>
+        <translation>Fișierul de preferințe nu a putut fi scris.</translation>
     </message>
     <message>
         <source>Showing the device entry of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Se afișează intrarea dispozitivului %1</translation>
     </message>
     <message>
         <source>Serial ports found: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Porturi seriale găsite: %1</translation>
     </message>
     <message>
         <source>Cancelled; the port is closed</source>
-        <translation type="unfinished"></translation>
+        <translation>Anulat; portul este închis</translation>
     </message>
     <message>
         <source>Reading the serial number on %1…</source>
-        <translation type="unfinished"></translation>
+        <translation>Se citește numărul de serie pe %1…</translation>
     </message>
     <message>
         <source>Serial number %1 read on %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Numărul de serie %1 a fost citit pe %2</translation>
     </message>
     <message>
         <source>Stored the device entry of %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Intrarea dispozitivului %1 a fost salvată</translation>
     </message>
     <message>
         <source>Stored the device entry of %1; the preferences file has no DefaultKey element, so no default was recorded</source>
-        <translation type="unfinished"></translation>
+        <translation>Intrarea dispozitivului %1 a fost salvată; fișierul de preferințe nu are elementul DefaultKey, așa că nu s-a înregistrat niciun dispozitiv implicit</translation>
     </message>
     <message>
         <source>Stored the entry with the empty key as the default device</source>
-        <translation type="unfinished"></translation>
+        <translation>Intrarea cu cheia goală a fost salvată ca dispozitiv implicit</translation>
     </message>
     <message>
         <source>Stored %1 as the default device</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 a fost salvat ca dispozitiv implicit</translation>
     </message>
     <message>
         <source>Printing the test report on %1…</source>
-        <translation type="unfinished"></translation>
+        <translation>Se tipărește raportul de test pe %1…</translation>
     </message>
     <message>
         <source>Test report printed on %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Raportul de test a fost tipărit pe %1</translation>
     </message>
     <message>
         <source>Found the printer on %1 at %2 baud, logical ID %3</source>
-        <translation type="unfinished"></translation>
+        <translation>Imprimanta a fost găsită pe %1 la %2 baud, ID logic %3</translation>
     </message>
     <message>
         <source>Looking for the printer with every logical ID…</source>
-        <translation type="unfinished"></translation>
+        <translation>Se caută imprimanta cu fiecare ID logic…</translation>
     </message>
     <message>
         <source>Looking for the printer on every port…</source>
-        <translation type="unfinished"></translation>
+        <translation>Se caută imprimanta pe fiecare port…</translation>
     </message>
     <message>
         <source>%1 — %2 baud, logical ID %3, serial number %4</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 — %2 baud, ID logic %3, număr de serie %4</translation>
     </message>
     <message>
         <source>No printer chosen; nothing changed</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicio imprimantă aleasă; nu s-a schimbat nimic</translation>
     </message>
     <message>
         <source>Search cancelled; nothing changed</source>
-        <translation type="unfinished"></translation>
+        <translation>Căutare anulată; nu s-a schimbat nimic</translation>
     </message>
     <message>
         <source>No printer found.</source>
-        <translation type="unfinished"></translation>
+        <translation>Nu a fost găsită nicio imprimantă.</translation>
     </message>
     <message>
         <source>Searching every logical ID from 0 to 99 takes about %1 minutes when no printer answers. You can cancel it.</source>
-        <translation type="unfinished"></translation>
+        <translation>Căutarea fiecărui ID logic de la 0 la 99 durează aproximativ %1 minute dacă nu răspunde nicio imprimantă. O puteți anula.</translation>
     </message>
     <message>
         <source>No printer answered with the logical IDs %1. Search every logical ID?</source>
-        <translation type="unfinished"></translation>
+        <translation>Nicio imprimantă nu a răspuns la ID-urile logice %1. Căutați toate ID-urile logice?</translation>
     </message>
     <message>
         <source>%1: check the port and that the printer is connected</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: verificați portul și dacă imprimanta este conectată</translation>
     </message>
     <message>
         <source>%1: add the user to the group dialout and log in again</source>
-        <translation type="unfinished"></translation>
+        <translation>%1: adăugați utilizatorul în grupul dialout și autentificați-vă din nou</translation>
     </message>
     <message>
         <source>Port in use by %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Port folosit de %1</translation>
     </message>
     <message>
         <source>Port in use: another tallix run, the set-up window or another program has it open</source>
-        <translation type="unfinished"></translation>
+        <translation>Port ocupat: o altă rulare tallix, fereastra de configurare sau alt program îl are deschis</translation>
     </message>
     <message>
         <source>Not a serial port: the path is no terminal (a file, folder, FIFO or /dev/null)</source>
-        <translation type="unfinished"></translation>
+        <translation>Nu este un port serial: calea nu este un terminal (un fișier, un dosar, un FIFO sau /dev/null)</translation>
     </message>
     <message>
         <source>No such serial port: no port&apos;s name begins with this text</source>
-        <translation type="unfinished"></translation>
+        <translation>Nu există acest port serial: niciun nume de port nu începe cu acest text</translation>
     </message>
     <message>
         <source>Can not open the path specified</source>
-        <translation type="unfinished"></translation>
+        <translation>Nu se poate deschide calea specificată</translation>
     </message>
     <message>
         <source>Can not connect to the device.</source>
-        <translation type="unfinished"></translation>
+        <translation>Nu se poate realiza conexiunea cu dispozitivul.</translation>
     </message>
     <message>
         <source>Device not responding.</source>
-        <translation type="unfinished"></translation>
+        <translation>Dispozitivul nu răspunde.</translation>
     </message>
     <message>
         <source>Unable to open port</source>
-        <translation type="unfinished"></translation>
+        <translation>Portul nu poate fi deschis</translation>
     </message>
     <message>
         <source>Unable to initialize device</source>
-        <translation type="unfinished"></translation>
+        <translation>Dispozitivul nu poate fi inițializat</translation>
     </message>
     <message>
         <source>Connection lost</source>
-        <translation type="unfinished"></translation>
+        <translation>Conexiune pierdută</translation>
     </message>
     <message>
         <source>Command failed</source>
-        <translation type="unfinished"></translation>
+        <translation>Comanda a eșuat</translation>
     </message>
 </context>
 <context>
     <name>tallix::SetupWindow</name>
     <message>
         <source>Tallix set-up</source>
-        <translation type="unfinished"></translation>
+        <translation>Configurare Tallix</translation>
     </message>
     <message>
         <source>&amp;Add Device</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Adaugă dispozitivul</translation>
     </message>
     <message>
         <source>Store these settings as the device entry of this serial number</source>
-        <translation type="unfinished"></translation>
+        <translation>Salvează aceste setări ca intrare de dispozitiv pentru acest număr de serie</translation>
     </message>
     <message>
         <source>Set &amp;Default</source>
-        <translation type="unfinished"></translation>
+        <translation>Setează i&amp;mplicit</translation>
     </message>
     <message>
         <source>Store the entry and make its key the one that batch runs use when they name none</source>
-        <translation type="unfinished"></translation>
+        <translation>Salvează intrarea și face din cheia ei pe cea folosită de rulările în lot care nu numesc niciuna</translation>
     </message>
     <message>
         <source>&amp;Read Serial</source>
-        <translation type="unfinished"></translation>
+        <translation>Citește &amp;seria</translation>
     </message>
     <message>
         <source>Ask the printer for its serial number</source>
-        <translation type="unfinished"></translation>
+        <translation>Cere imprimantei numărul de serie</translation>
     </message>
     <message>
         <source>Re&amp;fresh Ports</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Reîmprospătează porturile</translation>
     </message>
     <message>
         <source>List the serial ports of this computer anew</source>
-        <translation type="unfinished"></translation>
+        <translation>Listează din nou porturile seriale ale acestui calculator</translation>
     </message>
     <message>
         <source>&amp;Test</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Testează</translation>
     </message>
     <message>
         <source>Print the non-fiscal day report at the speed shown</source>
-        <translation type="unfinished"></translation>
+        <translation>Tipărește raportul zilnic nefiscal la viteza afișată</translation>
     </message>
     <message>
         <source>F&amp;ind Printer</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Caută imprimanta</translation>
     </message>
     <message>
         <source>Look for the printer on every port, at every speed, and fill in port, speed, logical ID and serial number</source>
-        <translation type="unfinished"></translation>
+        <translation>Caută imprimanta pe fiecare port, la fiecare viteză, și completează portul, viteza, ID-ul logic și numărul de serie</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation type="unfinished"></translation>
+        <translation>Anulează</translation>
     </message>
     <message>
         <source>Stop waiting for the printer</source>
-        <translation type="unfinished"></translation>
+        <translation>Nu mai aștepta imprimanta</translation>
     </message>
     <message>
         <source>for example ttyUSB0</source>
-        <translation type="unfinished"></translation>
+        <translation>de exemplu ttyUSB0</translation>
     </message>
     <message>
         <source>read it or type it</source>
-        <translation type="unfinished"></translation>
+        <translation>citiți-l sau tastați-l</translation>
     </message>
     <message>
         <source>for example shop-1</source>
-        <translation type="unfinished"></translation>
+        <translation>de exemplu magazin-1</translation>
     </message>
     <message>
         <source>The name by which batch runs choose this device</source>
-        <translation type="unfinished"></translation>
+        <translation>Numele după care rulările în lot aleg acest dispozitiv</translation>
     </message>
     <message>
         <source>Logical ID of the printer, 0 to 99 (Up and Down step it)</source>
-        <translation type="unfinished"></translation>
+        <translation>ID-ul logic al imprimantei, de la 0 până la 99 (săgețile Sus și Jos îl modifică)</translation>
     </message>
     <message>
         <source>Printer</source>
-        <translation type="unfinished"></translation>
+        <translation>Imprimantă</translation>
     </message>
     <message>
         <source>Device t&amp;ype:</source>
-        <translation type="unfinished"></translation>
+        <translation>Ti&amp;p dispozitiv:</translation>
     </message>
     <message>
         <source>&amp;Country:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Țară:</translation>
     </message>
     <message>
         <source>&amp;Port:</source>
-        <translation type="unfinished"></translation>
+        <translation>P&amp;ort:</translation>
     </message>
     <message>
         <source>&amp;Speed (baud):</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Viteză (baud):</translation>
     </message>
     <message>
         <source>&amp;Logical ID:</source>
-        <translation type="unfinished"></translation>
+        <translation>ID &amp;logic:</translation>
     </message>
     <message>
         <source>Device entry</source>
-        <translation type="unfinished"></translation>
+        <translation>Intrare de dispozitiv</translation>
     </message>
     <message>
         <source>Serial &amp;number:</source>
-        <translation type="unfinished"></translation>
+        <translation>&amp;Număr de serie:</translation>
     </message>
     <message>
         <source>&amp;Key:</source>
-        <translation type="unfinished"></translation>
+        <translation>C&amp;heie:</translation>
     </message>
     <message>
         <source>Stopping…</source>
-        <translation type="unfinished"></translation>
+        <translation>Se oprește…</translation>
     </message>
     <message>
         <source>OK</source>
-        <translation type="unfinished"></translation>
+        <translation>OK</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="unfinished"></translation>
+        <translation>Da</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="unfinished"></translation>
+        <translation>Nu</translation>
     </message>
     <message>
         <source>Several printers answered. Which one do you want to set up?</source>
-        <translation type="unfinished"></translation>
+        <translation>Au răspuns mai multe imprimante. Pe care doriți să o configurați?</translation>
+    </message>
+</context>
+<context>
+    <name>tallix::Stepper</name>
+    <message>
+        <source>One more</source>
+        <translation>Încă unul</translation>
+    </message>
+    <message>
+        <source>One less</source>
+        <translation>Cu unul mai puțin</translation>
     </message>
 </context>
 </TS>
