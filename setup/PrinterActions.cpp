@@ -68,7 +68,7 @@ std::unique_ptr<Device> OpenDevice(const DeviceFactory& factory, const std::stri
 }  // namespace
 
 std::string PortProblemText(const PortError& error, const std::string& holder) {
-    const std::string errnoText = ErrnoText(error.error);
+    std::string errnoText = ErrnoText(error.error);
     switch (error.failure) {
         case PortFailure::None:
             return {};

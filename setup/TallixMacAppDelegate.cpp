@@ -320,6 +320,7 @@ void TallixMacAppDelegate::choosePrinter(const std::vector<DetectedPrinter>& pri
         chosen = 0;
     } else {
         std::vector<std::string> descriptions;
+        descriptions.reserve(printers.size());
         for (const DetectedPrinter& p : printers) {
             descriptions.push_back(FillIn(
                 WindowText("Tallix", "%1 \u2014 %2 baud, logical ID %3, serial number %4"),
