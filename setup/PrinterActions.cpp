@@ -33,12 +33,6 @@ PrinterOutcome StepFailure(const DetectionControl& control, AlertStyle style, st
     return Failure(style, std::move(message), std::move(informativeText));
 }
 
-void Progress(const DetectionControl& control, int done, int total) {
-    if (control.progress) {
-        control.progress(done, total);
-    }
-}
-
 // Why the port could not be opened, for the alert's informative text; "" without a device.
 std::string OpenFailureText(const Device* device) {
     if (device == nullptr) {
@@ -104,8 +98,6 @@ std::string PortProblemText(const PortError& error, const std::string& holder) {
 PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory,
                                 const DetectionControl& control) {
     constexpr AlertStyle kStyle = AlertStyle::Warning;
-    constexpr int kSteps = 3;
-    Progress(control, 0, kSteps);
     // Without a device object every device call counts as failed, so the first one decides.
     std::string why;
     std::unique_ptr<Device> device;
@@ -115,19 +107,16 @@ PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFa
     if (!device) {
         return Failure(kStyle, WindowText("Tallix", "Can not open the path specified"), why);
     }
-    Progress(control, 1, kSteps);
     if (!device->Initialize(request.logicalID)) {
         device->Close();
         return StepFailure(control, kStyle, WindowText("Tallix", "Can not connect to the device."));
     }
     std::string serial;
-    Progress(control, 2, kSteps);
     if (!device->Oxel_GetSerial(serial)) {
         device->Close();
         return StepFailure(control, kStyle, WindowText("Tallix", "Device not responding."));
     }
     device->Close();
-    Progress(control, kSteps, kSteps);
     PrinterOutcome outcome;
     outcome.serialNumber = std::move(serial);
     return outcome;
@@ -136,31 +125,25 @@ PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFa
 PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory,
                                const DetectionControl& control) {
     constexpr AlertStyle kStyle = AlertStyle::Critical;
-    constexpr int kSteps = 4;
-    Progress(control, 0, kSteps);
     std::string why;
     std::unique_ptr<Device> device = OpenDevice(factory, request.path, request.speed, control, why);
     if (!device) {
         return Failure(kStyle, WindowText("Tallix", "Unable to open port"), why);
     }
-    Progress(control, 1, kSteps);
     if (!device->Initialize(request.logicalID)) {
         device->Close();
         return StepFailure(control, kStyle, WindowText("Tallix", "Unable to initialize device"));
     }
     std::string serial;  // asked only to see that the printer answers
-    Progress(control, 2, kSteps);
     if (!device->Oxel_GetSerial(serial)) {
         device->Close();
         return StepFailure(control, kStyle, WindowText("Tallix", "Connection lost"));
     }
-    Progress(control, 3, kSteps);
     const bool printed = device->Report_NonFiscalDay();
     device->Close();
     if (!printed) {
         return StepFailure(control, kStyle, WindowText("Tallix", "Command failed"));
     }
-    Progress(control, kSteps, kSteps);
     return {};
 }
 

@@ -3,8 +3,9 @@
 // The printer side of the window's printer actions (reading the serial number, the test
 // report, finding the printer). Each takes the inputs gathered from the controls, creates one
 // device object, talks to the printer, closes and releases it, and returns what the window
-// must show. They never touch the window, so they may run on a worker thread; each reports its
-// progress and stops soon after the control's cancel flag is set, closing the port.
+// must show. They never touch the window, so they may run on a worker thread; each stops soon
+// after the control's cancel flag is set, closing the port (Find Printer also reports its
+// progress).
 
 #include <functional>
 #include <memory>

@@ -435,9 +435,7 @@ void SetupWindow::setBusy(bool busy, const QString& text) {
 
 void SetupWindow::run(const std::string& busyText, Work work, Done done) {
     setBusy(true, QString::fromStdString(busyText));
-    cancel_ = false;
-    busyBar_->setRange(0, 1);
-    busyBar_->setValue(0);
+    cancel_ = false;  // the bar runs to and fro until the work reports how far it got
     runOnWorker(
         [this, work = std::move(work)] {
             DetectionControl control;
