@@ -78,11 +78,9 @@ int DetectPrintersCommand(const std::vector<std::string>& arguments, std::FILE* 
                                    report.printer->logicalID, report.printer->serialNumber.c_str());
                 break;
             case PortOutcome::Busy:
-                (void)std::fprintf(err, "tallix: %s is in use by another program; skipped\n",
-                                   label);
-                break;
             case PortOutcome::CannotOpen:
-                (void)std::fprintf(err, "tallix: cannot open %s\n", label);
+                (void)std::fprintf(err, "tallix: %s: %s; skipped\n", label,
+                                   report.reason().c_str());
                 break;
             case PortOutcome::NotFound:
             case PortOutcome::Cancelled:

@@ -2,12 +2,16 @@
 
 #include "config/Preferences.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <ctime>
 #include <optional>
 #include <utility>
 
 #include "config/AtomicFile.h"
 #include "config/FileSystem.h"
+#include "config/KeptCopy.h"
 #include "config/Paths.h"
 #include "posix/InputFile.h"
 #include "posix/SystemLog.h"
@@ -85,31 +89,68 @@ PreferencesDocument Preferences::read() const {
     return ReadDocument(file);
 }
 
-bool Preferences::write(const pugi::xml_document& document) const {
-    return WriteFileAtomically(path_, Serialize(document));
+FileChange Preferences::write(const pugi::xml_document& document) const {
+    FileChange change;
+    change.written = WriteFileAtomically(path_, Serialize(document), &change.error);
+    return change;
 }
 
-PreferencesDocument Preferences::writeStartUpDocument() const {
-    PreferencesDocument document = StartUpDocument();
-    write(*document);
-    return document;
+FileChange Preferences::keepUnreadable() const {
+    FileChange change;
+    struct stat info {};
+    if (::stat(path_.c_str(), &info) != 0 || (S_ISREG(info.st_mode) && info.st_size == 0)) {
+        return change;  // nothing there, or nothing in it
+    }
+    if (!S_ISREG(info.st_mode)) {
+        change.error = path_ + ": not a regular file";
+        return change;
+    }
+    if (const std::optional<std::string> kept =
+            KeepBeside(path_, std::time(nullptr), &change.error)) {
+        change.keptAs = *kept;
+    }
+    return change;
 }
 
-bool Preferences::storeEntry(const DeviceEntry& entry) const {
+// A replacement of an unreadable file: written only when the file was kept (or held nothing).
+FileChange Preferences::replaceUnreadable(const pugi::xml_document& document) const {
+    FileChange kept = keepUnreadable();
+    if (!kept.error.empty()) {
+        return kept;
+    }
+    FileChange change = write(document);
+    change.keptAs = kept.keptAs;
+    return change;
+}
+
+StartUp Preferences::startUp() const {
+    prepare();
+    StartUp start;
+    start.document = read();
+    if (!start.document) {
+        start.document = StartUpDocument();
+        start.change = replaceUnreadable(*start.document);
+    }
+    return start;
+}
+
+FileChange Preferences::storeEntry(const DeviceEntry& entry) const {
     prepare(FolderFailureLog::Log);
     PreferencesDocument document = read();
-    if (!document) {
-        document = NewEntryDocument();
+    if (document) {
+        StoreEntry(*document, entry);
+        return write(*document);
     }
+    document = NewEntryDocument();
     StoreEntry(*document, entry);
-    return write(*document);
+    return replaceUnreadable(*document);
 }
 
-bool Preferences::setDefault(const std::string& key) const {
+FileChange Preferences::setDefault(const std::string& key) const {
     prepare(FolderFailureLog::Silent);
     PreferencesDocument document = read();
     if (!document || !SetDefaultKey(*document, key)) {
-        return false;
+        return {};
     }
     return write(*document);
 }

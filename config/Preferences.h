@@ -61,6 +61,21 @@ enum class Preparation {
     CreationFailed  // the file was missing and neither it nor its folder could be made
 };
 
+// What a change of the file did. True when the file was written.
+struct FileChange {
+    bool written = false;
+    std::string error;   // why it was not: the file or folder and the errno text ("" when none)
+    std::string keptAs;  // where an unreadable file was kept before it was replaced ("" when not)
+
+    explicit operator bool() const { return written; }
+};
+
+// The document the window starts with, and what getting it did to the file.
+struct StartUp {
+    PreferencesDocument document;
+    FileChange change;
+};
+
 // Whether a folder that cannot be made is logged ("Failed making folder: <reason>" to
 // syslog and standard error). Only Add Device logs it.
 enum class FolderFailureLog { Silent, Log };
@@ -86,23 +101,33 @@ class Preferences {
 
     // Writes the document atomically (temporary file in the same folder, fsync, rename):
     // readers see the old or the new file, never a mixture. An existing file keeps its mode;
-    // a new one gets 0666 before the umask. False when nothing was replaced.
-    bool write(const pugi::xml_document& document) const;
+    // a new one gets 0666 before the umask. Not written: error says why.
+    FileChange write(const pugi::xml_document& document) const;
 
-    // Window start when read() gave nothing: builds StartUpDocument(), writes it over
-    // whatever was there and returns it (also when the write failed).
-    PreferencesDocument writeStartUpDocument() const;
+    // Before an unreadable file is replaced: a file with content that does not parse is kept
+    // beside it (KeepBeside, named with the time now). Written stays false; keptAs names the
+    // copy, error says why none could be made (and then nothing may replace the file). A
+    // missing or empty file holds nothing and is not kept.
+    FileChange keepUnreadable() const;
 
-    // Add Device: prepare (logging a folder failure), read or start NewEntryDocument(),
-    // StoreEntry(), write. False when the write failed.
-    bool storeEntry(const DeviceEntry& entry) const;
+    // Window start: prepare and read; when that gives nothing, keepUnreadable(), then
+    // StartUpDocument() written over what was there. The document is returned also when it
+    // could not be written; when the unreadable file could not be kept it is not written.
+    StartUp startUp() const;
+
+    // Add Device: prepare (logging a folder failure), read, else keepUnreadable() and start
+    // NewEntryDocument(); StoreEntry(), write. Nothing is written when an unreadable file
+    // could not be kept.
+    FileChange storeEntry(const DeviceEntry& entry) const;
 
     // Set Default after the entry has been stored with storeEntry(): prepare, read, replace
-    // the content of the root's first DefaultKey child by key, write. False, and nothing is
-    // written, when there is no document or no DefaultKey child, or when the write failed.
-    bool setDefault(const std::string& key) const;
+    // the content of the root's first DefaultKey child by key, write. Not written, with no
+    // error, when there is no document or no DefaultKey child.
+    FileChange setDefault(const std::string& key) const;
 
   private:
+    FileChange replaceUnreadable(const pugi::xml_document& document) const;
+
     std::string path_;
 };
 

@@ -23,6 +23,15 @@ std::vector<int> UsualIDs(const std::vector<int>& first) {
     return ids;
 }
 
+// Every speed, each with all of ids.
+void AddRound(std::vector<ProbeStep>& plan, const std::vector<int>& ids) {
+    for (const int speed : kDetectionSpeeds) {
+        for (const int id : ids) {
+            plan.push_back({speed, id});
+        }
+    }
+}
+
 }  // namespace
 
 std::vector<int> DetectionLogicalIDs(const std::vector<int>& first, bool allIDs) {
@@ -35,20 +44,28 @@ std::vector<int> DetectionLogicalIDs(const std::vector<int>& first, bool allIDs)
     return ids;
 }
 
-std::vector<ProbeStep> DetectionPlan(const std::vector<int>& first, bool allIDs) {
+namespace {
+
+std::vector<int> OtherIDs(const std::vector<int>& first) {
     const std::vector<int> usual = UsualIDs(first);
-    const std::vector<int> all = DetectionLogicalIDs(first, allIDs);
-    const std::vector<int> others(all.begin() + static_cast<std::ptrdiff_t>(usual.size()),
-                                  all.end());
+    const std::vector<int> all = DetectionLogicalIDs(first, true);
+    return {all.begin() + static_cast<std::ptrdiff_t>(usual.size()), all.end()};
+}
+
+}  // namespace
+
+std::vector<ProbeStep> DetectionPlan(const std::vector<int>& first, bool allIDs) {
     std::vector<ProbeStep> plan;
-    plan.reserve(all.size() * kDetectionSpeeds.size());
-    for (const std::vector<int>* round : {&usual, &others}) {
-        for (const int speed : kDetectionSpeeds) {
-            for (const int id : *round) {
-                plan.push_back({speed, id});
-            }
-        }
+    AddRound(plan, UsualIDs(first));
+    if (allIDs) {
+        AddRound(plan, OtherIDs(first));
     }
+    return plan;
+}
+
+std::vector<ProbeStep> OtherIDsPlan(const std::vector<int>& first) {
+    std::vector<ProbeStep> plan;
+    AddRound(plan, OtherIDs(first));
     return plan;
 }
 

@@ -4,6 +4,7 @@
 // what a job journal needs to follow the command exchanges. VX37RO talks to the real printer;
 // tests stand a recording device in for it.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,10 @@ class Device {
     virtual void Close() = 0;
     // Installs the logical ID and the printer's character set. No traffic.
     virtual bool Initialize(int logicalID) = 0;
+    // A flag another thread sets to give up waiting for the printer: the operation under way
+    // fails within one wake-up exchange (a fraction of a second) instead of waiting out its
+    // time-outs. nullptr: none. It must outlive the device.
+    virtual void SetCancel(const std::atomic<bool>* cancel) = 0;
 
     // The operations that take numbers or names are Refused, with nothing sent, when these
     // cannot make a valid command: a number that is not finite or makes the text longer than

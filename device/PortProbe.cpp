@@ -1,8 +1,14 @@
 #include "device/PortProbe.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "device/SerialNumberText.h"
@@ -48,7 +54,55 @@ Probed ProbeID(CashRegManager& link, const std::vector<int>& probedHere, WakeUpA
     return {true, ConfirmOne(link, probedHere, answer)};
 }
 
+// The process whose lock in /proc/locks is on the file with this device and inode; 0 for none.
+long LockHolderPid(dev_t device, ino_t inode) {
+    std::ifstream locks("/proc/locks");
+    char wanted[64];
+    (void)std::snprintf(wanted, sizeof wanted, "%02x:%02x:%lu", major(device), minor(device),
+                        static_cast<unsigned long>(inode));
+    std::string line;
+    while (std::getline(locks, line)) {
+        // "1: FLOCK  ADVISORY  WRITE 4242 00:05:123 0 EOF"; waiting locks carry "->".
+        std::istringstream fields(line);
+        std::string ordinal, kind, mode, access, where;
+        long pid = 0;
+        if (fields >> ordinal >> kind >> mode >> access >> pid >> where && kind != "->" &&
+            where == wanted) {
+            return pid;
+        }
+    }
+    return 0;
+}
+
 }  // namespace
+
+std::string PortHolder(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    const long pid = LockHolderPid(info.st_dev, info.st_ino);
+    if (pid <= 0) {
+        return {};
+    }
+    std::string name;
+    std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+    std::getline(comm, name);
+    if (name.empty()) {
+        name = "a program";
+    }
+    return name + " (process " + std::to_string(pid) + ")";
+}
+
+std::string PortReport::reason() const {
+    if (outcome == PortOutcome::Busy && !holder.empty()) {
+        return "Port in use by " + holder;
+    }
+    if (outcome == PortOutcome::Busy || outcome == PortOutcome::CannotOpen) {
+        return error.text();
+    }
+    return {};
+}
 
 PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan,
                      const std::atomic<bool>* cancel, const std::function<void(int)>& stepsDone) {
@@ -80,8 +134,13 @@ PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan
             link = std::make_unique<CashRegManager>();
             link->knowSlowest(slowest);
             if (!link->Open(port.path, probe.speed)) {
-                report.outcome =
-                    PortIsHeld(port.path) ? PortOutcome::Busy : PortOutcome::CannotOpen;
+                report.error = link->openError();
+                report.outcome = report.error.failure == PortFailure::InUse || PortIsHeld(port.path)
+                                     ? PortOutcome::Busy
+                                     : PortOutcome::CannotOpen;
+                if (report.outcome == PortOutcome::Busy) {
+                    report.holder = PortHolder(port.path);
+                }
                 break;
             }
             previousSpeed = openSpeed;

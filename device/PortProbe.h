@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "device/DetectionPlan.h"
+#include "serial/PortError.h"
 
 namespace tallix {
 
@@ -43,7 +44,18 @@ struct PortReport {
     PortToProbe port;
     PortOutcome outcome = PortOutcome::NotFound;
     std::optional<DetectedPrinter> printer;  // with Found
+    PortError error;     // with Busy and CannotOpen: why the port could not be opened
+    std::string holder;  // with Busy, when it can be seen: the program that has the port
+
+    // Why the port could not be probed, as a person reads it: the port error's text, or for a
+    // port in use the program holding it ("Port in use by tallix (process 4242)"). "" for
+    // the other outcomes.
+    std::string reason() const;
 };
+
+// The program that holds the lock of the port at path, as "name (process pid)"; "" when no
+// lock is held or its holder cannot be seen.
+std::string PortHolder(const std::string& path);
 
 // Follows the plan on one port until a printer answers, the plan ends or cancel becomes
 // true (checked before each probe). stepsDone is told how many steps of the plan were done

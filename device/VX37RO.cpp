@@ -83,6 +83,10 @@ void VX37RO::SetCodePage(uint64_t codePage) {
     cashRegMan->setString_codepage(codePage);
 }
 
+void VX37RO::SetCancel(const std::atomic<bool>* cancel) {
+    cashRegMan->setCancel(cancel);
+}
+
 bool VX37RO::Settle() {
     return cashRegMan->Settle();
 }

@@ -35,6 +35,7 @@ class VX37RO final : public Device {
     void Close() override;
     // Installs the logical ID, the printer's character map and Windows-1250. No traffic.
     bool Initialize(int logicalID) override;
+    void SetCancel(const std::atomic<bool>* cancel) override;
     void SetCodePage(uint64_t codePage);
 
     Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,

@@ -3,6 +3,7 @@
 // The link to one VX-37 printer: frames and checksum, reset and wake-up, text conversion
 // to the printer's bytes, and the confirmed command exchange.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -77,7 +78,8 @@ class CashRegManager : private SerialManager {
     bool LastAnswerIsFresh() const;
     // Reset, then up to 201 wake-up exchanges, until one brings an answer that can show the
     // printer's present counter: one not below the counter the link knows. False at once when
-    // the line is gone or never falls silent.
+    // the line is gone or never falls silent, and between two exchanges once
+    // cancelled.
     bool WakeUP(WakeUpAnswer& answer);
     // For a printer found by one wake-up answer: lets the line fall quiet, then wakes it again
     // for a time bounded by the slowest answer seen. True when it answered after the silence,
@@ -100,6 +102,10 @@ class CashRegManager : private SerialManager {
     static uint8_t LOBYTE(uint16_t value) { return tallix::LOBYTE(value); }
 
     int logicalID() const { return logical_ID; }
+
+    // A flag another thread may set to stop the wake-ups of this link (and so every exchange
+    // built on them) before their next exchange; nullptr: none. It must outlive the link.
+    void setCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
     // Called in every command exchange once the wake-up before the frame has reported the
     // printer's counter, right before the first byte of the frame is written.
@@ -149,6 +155,7 @@ class CashRegManager : private SerialManager {
     int64_t frameMark_ = 0;      // requests written before the last command frame
     int64_t lastAnswer_ = 0;     // ordinal of the answer WakeUPExchange took last (0: none)
     bool lineChatters_ = false;  // the last drain met a line that never fell silent
+    const std::atomic<bool>* cancel_ = nullptr;
 };
 
 }  // namespace tallix

@@ -161,8 +161,8 @@ bool CashRegManager::WakeUPTaking(WakeUpAnswer& answer, const Accept& accept, do
         }
         // A pulled cable or a hung-up line cannot answer later, and a line that never falls
         // silent carries no answer: repeating the exchange would only keep the caller (and the
-        // port's lock) waiting for the same failure.
-        if (!serCom->lineAlive() || lineChatters_) {
+        // port's lock) waiting for the same failure. A caller that gave up waits no longer.
+        if (!serCom->lineAlive() || lineChatters_ || (cancel_ != nullptr && cancel_->load())) {
             return false;
         }
     }

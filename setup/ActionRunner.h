@@ -1,7 +1,8 @@
 #pragma once
 
 // How the controller runs the printer part of an action. The window runs it on a worker
-// thread and calls done on the main thread when it is over; tests run it in place.
+// thread, shows its progress, lets the user cancel it and calls done on the main thread when
+// it is over; tests run it in place.
 
 #include <functional>
 #include <string>
@@ -13,25 +14,20 @@ namespace tallix {
 
 class ActionRunner {
   public:
-    using Work = std::function<PrinterOutcome()>;
+    // Work reports its progress and sees the cancel flag through the control it is given.
+    using Work = std::function<PrinterOutcome(const DetectionControl& control)>;
     using Done = std::function<void(const PrinterOutcome&)>;
 
     virtual ~ActionRunner() = default;
     // busyText says what the printer is doing, for the window to show while work runs. work
     // must not touch the window; done is called on the caller's thread with work's outcome.
     virtual void run(const std::string& busyText, Work work, Done done) = 0;
-
-    // Work that reports its progress and can be cancelled, through the control it is given.
-    using SearchWork = std::function<PrinterOutcome(const DetectionControl& control)>;
-    // Like run; the window shows how far the work got and lets the user cancel it.
-    virtual void runCancellable(const std::string& busyText, SearchWork work, Done done) = 0;
 };
 
 // Runs the work on the calling thread and calls done at once.
 class ImmediateRunner : public ActionRunner {
   public:
-    void run(const std::string& /*busyText*/, Work work, Done done) override { done(work()); }
-    void runCancellable(const std::string& /*busyText*/, SearchWork work, Done done) override {
+    void run(const std::string& /*busyText*/, Work work, Done done) override {
         done(work(DetectionControl{}));
     }
 };

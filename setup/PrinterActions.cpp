@@ -4,7 +4,9 @@
 #include <string>
 #include <utility>
 
+#include "posix/ErrnoText.h"
 #include "serial/PortIdentity.h"
+#include "setup/WindowText.h"
 
 namespace tallix {
 
@@ -16,31 +18,112 @@ PrinterOutcome Failure(AlertStyle style, std::string message, std::string inform
     return outcome;
 }
 
+bool Cancelled(const DetectionControl& control) {
+    return control.cancel != nullptr && control.cancel->load();
+}
+
+// A step failed: cancelled when the user asked for it (no alert), else the alert.
+PrinterOutcome StepFailure(const DetectionControl& control, AlertStyle style, std::string message,
+                           std::string informativeText = {}) {
+    if (Cancelled(control)) {
+        PrinterOutcome outcome;
+        outcome.cancelled = true;
+        return outcome;
+    }
+    return Failure(style, std::move(message), std::move(informativeText));
+}
+
 // Why the port could not be opened, for the alert's informative text; "" without a device.
 std::string OpenFailureText(const Device* device) {
-    return device != nullptr ? device->openError().text() : std::string();
+    if (device == nullptr) {
+        return {};
+    }
+    const PortError error = device->openError();
+    return PortProblemText(error,
+                           error.failure == PortFailure::InUse ? PortHolder(error.port) : "");
+}
+
+// A device opened for the request and told to stop when the control is cancelled; nothing
+// when it cannot be opened (why is in failure).
+std::unique_ptr<Device> OpenDevice(const DeviceFactory& factory, const std::string& path, int speed,
+                                   const DetectionControl& control, std::string& failure) {
+    std::unique_ptr<Device> device = factory ? factory() : nullptr;
+    if (!device) {
+        return nullptr;
+    }
+    device->SetCancel(control.cancel);
+    if (!device->Open(path, speed)) {
+        failure = OpenFailureText(device.get());
+        return nullptr;
+    }
+    return device;
 }
 
 }  // namespace
 
-PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory) {
+std::string PortProblemText(const PortError& error, const std::string& holder) {
+    std::string errnoText = ErrnoText(error.error);
+    switch (error.failure) {
+        case PortFailure::None:
+            return {};
+        case PortFailure::Missing:
+            return FillIn(
+                WindowText("Tallix", "%1: check the port and that the printer is connected"),
+                {errnoText});
+        case PortFailure::PermissionDenied:
+            return FillIn(
+                WindowText("Tallix", "%1: add the user to the group dialout and log in again"),
+                {errnoText});
+        case PortFailure::InUse:
+            if (!holder.empty()) {
+                return FillIn(WindowText("Tallix", "Port in use by %1"), {holder});
+            }
+            return WindowText(
+                "Tallix",
+                "Port in use: another tallix run, the set-up window or another program has it "
+                "open");
+        case PortFailure::NotATerminal:
+            return WindowText(
+                "Tallix",
+                "Not a serial port: the path is no terminal (a file, folder, FIFO or /dev/null)");
+        case PortFailure::NotListed:
+            return WindowText("Tallix",
+                              "No such serial port: no port's name begins with this text");
+        case PortFailure::NoPortGiven:
+            return WindowText("Tallix", "No port given: choose the printer's port");
+        case PortFailure::LineSettings:
+            if (error.error != 0) {
+                return FillIn(WindowText("Tallix", "%1: the port refused the line settings (%2)"),
+                              {errnoText, error.detail});
+            }
+            return FillIn(WindowText("Tallix", "The port did not keep the line settings: %1"),
+                          {error.detail});
+        case PortFailure::Other:
+            break;
+    }
+    return errnoText;
+}
+
+PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory,
+                                const DetectionControl& control) {
     constexpr AlertStyle kStyle = AlertStyle::Warning;
     // Without a device object every device call counts as failed, so the first one decides.
+    std::string why;
     std::unique_ptr<Device> device;
-    if (request.type == kDeviceTypeVX37 && factory) {
-        device = factory();
+    if (request.type == kDeviceTypeVX37) {
+        device = OpenDevice(factory, request.path, request.speed, control, why);
     }
-    if (!device || !device->Open(request.path, request.speed)) {
-        return Failure(kStyle, "Can not open the path specified", OpenFailureText(device.get()));
+    if (!device) {
+        return Failure(kStyle, WindowText("Tallix", "Can not open the path specified"), why);
     }
     if (!device->Initialize(request.logicalID)) {
         device->Close();
-        return Failure(kStyle, "Can not connect to the device.");
+        return StepFailure(control, kStyle, WindowText("Tallix", "Can not connect to the device."));
     }
     std::string serial;
     if (!device->Oxel_GetSerial(serial)) {
         device->Close();
-        return Failure(kStyle, "Device not responding.");
+        return StepFailure(control, kStyle, WindowText("Tallix", "Device not responding."));
     }
     device->Close();
     PrinterOutcome outcome;
@@ -48,25 +131,27 @@ PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFa
     return outcome;
 }
 
-PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory) {
+PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory,
+                               const DetectionControl& control) {
     constexpr AlertStyle kStyle = AlertStyle::Critical;
-    std::unique_ptr<Device> device = factory ? factory() : nullptr;
-    if (!device || !device->Open(request.path, kTestSpeed)) {
-        return Failure(kStyle, "Unable to open port", OpenFailureText(device.get()));
+    std::string why;
+    std::unique_ptr<Device> device = OpenDevice(factory, request.path, request.speed, control, why);
+    if (!device) {
+        return Failure(kStyle, WindowText("Tallix", "Unable to open port"), why);
     }
     if (!device->Initialize(request.logicalID)) {
         device->Close();
-        return Failure(kStyle, "Unable to initialize device");
+        return StepFailure(control, kStyle, WindowText("Tallix", "Unable to initialize device"));
     }
     std::string serial;  // asked only to see that the printer answers
     if (!device->Oxel_GetSerial(serial)) {
         device->Close();
-        return Failure(kStyle, "Connection lost");
+        return StepFailure(control, kStyle, WindowText("Tallix", "Connection lost"));
     }
     const bool printed = device->Report_NonFiscalDay();
     device->Close();
     if (!printed) {
-        return Failure(kStyle, "Command failed");
+        return StepFailure(control, kStyle, WindowText("Tallix", "Command failed"));
     }
     return {};
 }
@@ -76,25 +161,21 @@ PrinterOutcome FindPrinters(const FindPrinterRequest& request, const DetectionCo
     std::vector<PortReport> reports;
     if (!request.ports.empty()) {
         const ResolvedPorts resolved = ResolvePorts(request.ports, ListPortIdentities());
-        reports = DetectPrinters(resolved.ports, DetectionPlan(request.firstIDs, false), control);
+        const std::vector<ProbeStep> plan = request.otherIDs
+                                                ? OtherIDsPlan(request.firstIDs)
+                                                : DetectionPlan(request.firstIDs, false);
+        reports = DetectPrinters(resolved.ports, plan, control);
     }
-    std::string held;
-    bool cancelled = false;
     for (const PortReport& report : reports) {
         if (report.printer) {
             outcome.printers.push_back(*report.printer);
         }
-        if (report.outcome == PortOutcome::Busy) {
-            held += (held.empty() ? "" : ", ") + report.port.label;
+        if (report.outcome == PortOutcome::Busy || report.outcome == PortOutcome::CannotOpen) {
+            outcome.portProblems.push_back(report.port.label + ": " +
+                                           PortProblemText(report.error, report.holder));
         }
-        cancelled = cancelled || report.outcome == PortOutcome::Cancelled;
-    }
-    if (outcome.printers.empty() && !cancelled) {
-        std::string message = "No printer found.";
-        if (!held.empty()) {
-            message += " In use by another program: " + held + ".";
-        }
-        outcome.alert = Alert{AlertStyle::Warning, message, {}};
+        outcome.portsSearched += report.outcome == PortOutcome::NotFound ? 1 : 0;
+        outcome.cancelled = outcome.cancelled || report.outcome == PortOutcome::Cancelled;
     }
     return outcome;
 }

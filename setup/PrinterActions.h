@@ -1,9 +1,11 @@
 #pragma once
 
-// The printer side of the window's two printer actions (reading the serial number, the test
-// report). Each takes the inputs gathered from the controls, creates one device object,
-// talks to the printer, closes and releases it, and returns what the window must show. They
-// never touch the window, so they may run on a worker thread.
+// The printer side of the window's printer actions (reading the serial number, the test
+// report, finding the printer). Each takes the inputs gathered from the controls, creates one
+// device object, talks to the printer, closes and releases it, and returns what the window
+// must show. They never touch the window, so they may run on a worker thread; each stops soon
+// after the control's cancel flag is set, closing the port (Find Printer also reports its
+// progress).
 
 #include <functional>
 #include <memory>
@@ -23,11 +25,11 @@ namespace tallix {
 struct PrinterOutcome {
     std::optional<std::string> serialNumber;
     std::optional<Alert> alert;
+    bool cancelled = false;                 // the user stopped it; the port is closed
     std::vector<DetectedPrinter> printers;  // Find Printer: every printer that answered
+    int portsSearched = 0;                  // Find Printer: ports where every probe was made
+    std::vector<std::string> portProblems;  // Find Printer: "port: why it could not be probed"
 };
-
-// The test report always runs at this speed, whatever the speed box shows.
-inline constexpr int kTestSpeed = 38400;
 
 struct ReadSerialRequest {
     std::string type;   // cbDevType
@@ -40,27 +42,35 @@ struct ReadSerialRequest {
 // a type other than kDeviceTypeVX37 (the one type the window can talk to) fails like a port
 // that cannot be opened, and opens nothing. The alert of a port that cannot be opened says
 // why in its informative text.
-PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory);
+PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFactory& factory,
+                                const DetectionControl& control = {});
 
 struct TestRequest {
     std::string path;   // cbDevPath
+    int speed = 0;      // cbDevSpeed as an integer
     int logicalID = 0;  // stepLogID
 };
 
-// Open at 38400 baud, Initialize, Oxel_GetSerial, Report_NonFiscalDay, Close. Failures give
-// a critical alert (the port's reason as informative text when it cannot be opened). The
+// Open at the speed shown, Initialize, Oxel_GetSerial, Report_NonFiscalDay, Close. Failures
+// give a critical alert (the port's reason as informative text when it cannot be opened). The
 // device type is not looked at.
-PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory);
+PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& factory,
+                               const DetectionControl& control = {});
 
 struct FindPrinterRequest {
     std::vector<std::string> ports;  // port texts: names, or paths beginning with "/"
     std::vector<int> firstIDs;       // logical IDs tried before 1 and 0
+    bool otherIDs = false;           // the IDs 2 to 99 not among the usual ones, instead of them
 };
 
-// Probes the ports in parallel at every speed with the usual logical IDs; a reset and one
-// wake-up each, nothing printed or stored. The printers found, in the order of the ports;
-// when none answered (and the search was not cancelled), a warning alert that also names
-// the ports another program holds.
+// Probes the ports in parallel at every speed with the usual logical IDs (or the others); a
+// reset and one wake-up each, nothing printed or stored. The printers found, in the order of
+// the ports, and why each port that could not be probed was left out. No alert: what to say
+// when nothing answered is the window's choice.
 PrinterOutcome FindPrinters(const FindPrinterRequest& request, const DetectionControl& control);
+
+// Why a port could not be opened, in the window's language: the reason and what to do about
+// it, naming the program that holds a port in use when it can be seen. "" when nothing failed.
+std::string PortProblemText(const PortError& error, const std::string& holder = {});
 
 }  // namespace tallix

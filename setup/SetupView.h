@@ -92,6 +92,12 @@ class SetupView {
     // the user has dismissed it.
     virtual void showAlert(const Alert& alert) = 0;
 
+    // A modal question with Yes and No; true when the user answered Yes.
+    virtual bool confirm(const Alert& question) = 0;
+
+    // The line that says what the last action did; it stays until the next one.
+    virtual void showStatus(const std::string& text) = 0;
+
     // Asks the user which of several printers found to set up; the index of the one chosen,
     // nothing when the user chose none.
     virtual std::optional<std::size_t> choosePrinter(const std::vector<std::string>& printers) = 0;

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QCompleter>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFormLayout>
 #include <QFutureWatcher>
@@ -20,10 +21,12 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 #include <utility>
+#include <vector>
 
 #include "config/Numbers.h"
 #include "setup/PortWatcher.h"
 #include "setup/Stepper.h"
+#include "setup/WindowText.h"
 
 // The icon is compiled into this static library; its resources need an explicit start.
 static void InitSetupResources() {
@@ -34,7 +37,14 @@ namespace tallix {
 
 namespace {
 
-const char* const kWindowTitle = "Tallix set-up";
+QString WindowTitle() {
+    return SetupWindow::tr("Tallix set-up");
+}
+
+// The controller's texts, looked up among the application's translations.
+std::string TranslateText(const char* context, const char* source) {
+    return QCoreApplication::translate(context, source).toStdString();
+}
 
 QComboBox* MakeCombo(QWidget* parent, const char* name) {
     auto* box = new QComboBox(parent);
@@ -84,13 +94,13 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
       btRefreshPath_(MakeButton(controls_, "btRefreshPath", tr("Re&fresh Ports"),
                                 tr("List the serial ports of this computer anew"))),
       btTest_(MakeButton(controls_, "btTest", tr("&Test"),
-                         tr("Print the non-fiscal day report at 38400 baud"))),
+                         tr("Print the non-fiscal day report at the speed shown"))),
       btFindPrinter_(MakeButton(controls_, "btFindPrinter", tr("F&ind Printer"),
                                 tr("Look for the printer on every port, at every speed, and "
                                    "fill in port, speed, logical ID and serial number"))),
       status_(new QLabel(this)),
       busyBar_(new QProgressBar(this)),
-      btCancel_(MakeButton(this, "btCancel", tr("Cancel"), tr("Stop looking for the printer"))),
+      btCancel_(MakeButton(this, "btCancel", tr("Cancel"), tr("Stop waiting for the printer"))),
       typeControl_(cbDevType_),
       countryControl_(cbDevCountry_),
       pathControl_(cbDevPath_),
@@ -102,9 +112,23 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
       testControl_(btTest_),
       options_(std::move(options)) {
     InitSetupResources();
-    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    SetTextTranslator(&TranslateText);
+    setWindowTitle(WindowTitle());
     setWindowIcon(QIcon(QStringLiteral(":/tallix-setup/tallix-setup.png")));
+    setUpControls();
+    buildLayout();
+    controller_ = std::make_unique<TallixMacAppDelegate>(*this, this, options_.deviceFactory,
+                                                         options_.portLister);
+    connectActions();
+    printerThread_.setMaxThreadCount(1);
+}
 
+SetupWindow::~SetupWindow() {
+    // An action still running stops at its next probe or wake-up instead of running out.
+    cancel_ = true;
+}
+
+void SetupWindow::setUpControls() {
     keyField_->setObjectName(QStringLiteral("keyField"));
     textLogID_->setObjectName(QStringLiteral("textLogID"));
     stepLogID_->setObjectName(QStringLiteral("stepLogID"));
@@ -123,6 +147,7 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
     cbDevPath_->completer()->setCompletionRole(Qt::UserRole);
     cbDevSN_->lineEdit()->setPlaceholderText(tr("read it or type it"));
     keyField_->setPlaceholderText(tr("for example shop-1"));
+    keyField_->setToolTip(tr("The name by which batch runs choose this device"));
 
     stepLogID_->setRange(kLogicalIDMin, kLogicalIDMax);
     stepLogID_->setValue(1);
@@ -135,54 +160,38 @@ SetupWindow::SetupWindow(Options options, QWidget* parent)
     textLogID_->setToolTip(tr("Logical ID of the printer, 0 to 99 (Up and Down step it)"));
     textLogID_->installEventFilter(this);
     stepLogID_->setFixedHeight(textLogID_->sizeHint().height());
-    keyField_->setToolTip(tr("The name by which batch runs choose this device"));
 
     btTest_->hide();  // shown by the start when the preferences file has a default key
 
+    status_->setWordWrap(true);
     busyBar_->setRange(0, 0);  // no known length: the bar runs to and fro
     busyBar_->setTextVisible(false);
     busyBar_->setMaximumWidth(140);
     busyBar_->hide();
     btCancel_->hide();
-
-    buildLayout();
-    controller_ = std::make_unique<TallixMacAppDelegate>(*this, this, options_.deviceFactory,
-                                                         options_.portLister);
-    connectActions();
-    printerThread_.setMaxThreadCount(1);
 }
 
-SetupWindow::~SetupWindow() {
-    // A search still running ends at its next probe instead of running out its plan.
-    cancelSearch_ = true;
+// A label for a control, with its mnemonic leading to it.
+QLabel* SetupWindow::addLabel(const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    labels_ << label;
+    return label;
 }
 
-void SetupWindow::buildLayout() {
-    auto* printerBox = new QGroupBox(tr("Printer"), controls_);
-    auto* printerForm = new QFormLayout(printerBox);
-    printerForm->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+QGroupBox* SetupWindow::buildPrinterBox() {
+    auto* box = new QGroupBox(tr("Printer"), controls_);
+    auto* form = new QFormLayout(box);
+    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
+    form->addRow(addLabel(tr("Device t&ype:"), cbDevType_, box), cbDevType_);
+    form->addRow(addLabel(tr("&Country:"), cbDevCountry_, box), cbDevCountry_);
 
-    auto* typeLabel = new QLabel(tr("Device t&ype:"), printerBox);
-    typeLabel->setBuddy(cbDevType_);
-    printerForm->addRow(typeLabel, cbDevType_);
-
-    auto* countryLabel = new QLabel(tr("&Country:"), printerBox);
-    countryLabel->setBuddy(cbDevCountry_);
-    printerForm->addRow(countryLabel, cbDevCountry_);
-
-    auto* pathLabel = new QLabel(tr("&Port:"), printerBox);
-    pathLabel->setBuddy(cbDevPath_);
     auto* pathRow = new QHBoxLayout;
     pathRow->addWidget(cbDevPath_, 1);
     pathRow->addWidget(btRefreshPath_);
-    printerForm->addRow(pathLabel, pathRow);
+    form->addRow(addLabel(tr("&Port:"), cbDevPath_, box), pathRow);
+    form->addRow(addLabel(tr("&Speed (baud):"), cbDevSpeed_, box), cbDevSpeed_);
 
-    auto* speedLabel = new QLabel(tr("&Speed (baud):"), printerBox);
-    speedLabel->setBuddy(cbDevSpeed_);
-    printerForm->addRow(speedLabel, cbDevSpeed_);
-
-    auto* logicalIDLabel = new QLabel(tr("&Logical ID:"), printerBox);
-    logicalIDLabel->setBuddy(textLogID_);
     auto* logicalIDRow = new QHBoxLayout;
     logicalIDRow->setSpacing(2);
     logicalIDRow->addWidget(textLogID_);
@@ -190,38 +199,40 @@ void SetupWindow::buildLayout() {
     logicalIDRow->addStretch(1);
     // Finds port, speed and logical ID at once: beside the last of them, under Refresh Ports.
     logicalIDRow->addWidget(btFindPrinter_);
-    printerForm->addRow(logicalIDLabel, logicalIDRow);
+    form->addRow(addLabel(tr("&Logical ID:"), textLogID_, box), logicalIDRow);
+    return box;
+}
 
-    auto* entryBox = new QGroupBox(tr("Device entry"), controls_);
-    auto* entryForm = new QFormLayout(entryBox);
-    entryForm->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-
-    auto* serialLabel = new QLabel(tr("Serial &number:"), entryBox);
-    serialLabel->setBuddy(cbDevSN_);
+QGroupBox* SetupWindow::buildEntryBox() {
+    auto* box = new QGroupBox(tr("Device entry"), controls_);
+    auto* form = new QFormLayout(box);
+    form->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     auto* serialRow = new QHBoxLayout;
     serialRow->addWidget(cbDevSN_, 1);
     serialRow->addWidget(btRefreshSN_);
-    entryForm->addRow(serialLabel, serialRow);
+    form->addRow(addLabel(tr("Serial &number:"), cbDevSN_, box), serialRow);
+    form->addRow(addLabel(tr("&Key:"), keyField_, box), keyField_);
+    return box;
+}
 
-    auto* keyLabel = new QLabel(tr("&Key:"), entryBox);
-    keyLabel->setBuddy(keyField_);
-    entryForm->addRow(keyLabel, keyField_);
-
-    // The side buttons as wide as the widest, so the two boxes line up.
-    const int sideWidth =
-        std::max({btRefreshPath_->sizeHint().width(), btRefreshSN_->sizeHint().width(),
-                  btFindPrinter_->sizeHint().width()});
-    btRefreshPath_->setMinimumWidth(sideWidth);
-    btRefreshSN_->setMinimumWidth(sideWidth);
-    btFindPrinter_->setMinimumWidth(sideWidth);
-    // Labels of both groups in one column width.
-    const int labelWidth = std::max({typeLabel->sizeHint().width(), speedLabel->sizeHint().width(),
-                                     serialLabel->sizeHint().width()});
-    for (QLabel* label :
-         {typeLabel, countryLabel, pathLabel, speedLabel, logicalIDLabel, serialLabel, keyLabel}) {
+void SetupWindow::alignColumns() {
+    int sideWidth = 0;
+    for (QPushButton* side : {btRefreshPath_, btRefreshSN_, btFindPrinter_}) {
+        sideWidth = std::max(sideWidth, side->sizeHint().width());
+    }
+    for (QPushButton* side : {btRefreshPath_, btRefreshSN_, btFindPrinter_}) {
+        side->setMinimumWidth(sideWidth);
+    }
+    int labelWidth = 0;
+    for (QLabel* label : labels_) {
+        labelWidth = std::max(labelWidth, label->sizeHint().width());
+    }
+    for (QLabel* label : labels_) {
         label->setMinimumWidth(labelWidth);
     }
+}
 
+void SetupWindow::buildLayout() {
     auto* buttonRow = new QHBoxLayout;
     buttonRow->addWidget(btTest_);
     buttonRow->addStretch(1);
@@ -230,35 +241,34 @@ void SetupWindow::buildLayout() {
 
     auto* controlsLayout = new QVBoxLayout(controls_);
     controlsLayout->setContentsMargins(0, 0, 0, 0);
-    controlsLayout->addWidget(printerBox);
-    controlsLayout->addWidget(entryBox);
+    controlsLayout->addWidget(buildPrinterBox());
+    controlsLayout->addWidget(buildEntryBox());
     controlsLayout->addSpacing(4);
     controlsLayout->addLayout(buttonRow);
+    alignColumns();
 
     auto* statusRow = new QHBoxLayout;
     statusRow->addWidget(status_, 1);
     statusRow->addWidget(busyBar_);
     statusRow->addWidget(btCancel_);
     // Keeps its height when empty, so the window does not jump when a message appears.
-    status_->setMinimumHeight(busyBar_->sizeHint().height());
+    status_->setMinimumHeight(btCancel_->sizeHint().height());
 
     auto* mainLayout = new QVBoxLayout(this);
     mainLayout->addWidget(controls_);
     mainLayout->addLayout(statusRow);
     setMinimumWidth(460);
+    orderTabs();
+}
 
-    setTabOrder(cbDevType_, cbDevCountry_);
-    setTabOrder(cbDevCountry_, cbDevPath_);
-    setTabOrder(cbDevPath_, btRefreshPath_);
-    setTabOrder(btRefreshPath_, cbDevSpeed_);
-    setTabOrder(cbDevSpeed_, textLogID_);
-    setTabOrder(textLogID_, btFindPrinter_);
-    setTabOrder(btFindPrinter_, cbDevSN_);
-    setTabOrder(cbDevSN_, btRefreshSN_);
-    setTabOrder(btRefreshSN_, keyField_);
-    setTabOrder(keyField_, btTest_);
-    setTabOrder(btTest_, btSetDefault_);
-    setTabOrder(btSetDefault_, btAddDevice_);
+void SetupWindow::orderTabs() {
+    const std::vector<QWidget*> order = {
+        cbDevType_, cbDevCountry_,  cbDevPath_,  btRefreshPath_, cbDevSpeed_,
+        textLogID_, btFindPrinter_, cbDevSN_,    btRefreshSN_,   keyField_,
+        btTest_,    btSetDefault_,  btAddDevice_};
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
 }
 
 void SetupWindow::connectActions() {
@@ -275,19 +285,22 @@ void SetupWindow::connectActions() {
     connect(btTest_, &QPushButton::clicked, this, [c] { c->pressedTest(); });
     connect(btFindPrinter_, &QPushButton::clicked, this, [c] { c->pressedFindPrinter(); });
     connect(
-        this, &SetupWindow::searchProgressed, this,
+        this, &SetupWindow::progressed, this,
         [this](int done, int total) {
             busyBar_->setRange(0, total);
             busyBar_->setValue(done);
         },
         Qt::QueuedConnection);
     connect(btCancel_, &QPushButton::clicked, this, [this] {
-        cancelSearch_ = true;
+        cancel_ = true;
         btCancel_->setEnabled(false);
-        status_->setText(tr("Stopping after the probes under way…"));
+        status_->setText(tr("Stopping…"));
     });
+    connectLogicalID();
+}
 
-    // The field and the stepper show one number.
+// The field and the stepper show one number.
+void SetupWindow::connectLogicalID() {
     connect(stepLogID_, &Stepper::valueChanged, this, [this](int value) {
         if (ParseLeadingInt(textLogID_->text().toStdString()) != value ||
             textLogID_->text().isEmpty()) {
@@ -348,11 +361,30 @@ void SetupWindow::showAlert(const Alert& alert) {
     }
     QMessageBox box(this);
     box.setIcon(alert.style == AlertStyle::Critical ? QMessageBox::Critical : QMessageBox::Warning);
-    box.setWindowTitle(QString::fromLatin1(kWindowTitle));
+    box.setWindowTitle(WindowTitle());
     box.setText(QString::fromStdString(alert.message));
     box.setInformativeText(QString::fromStdString(alert.informativeText));
-    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.addButton(tr("OK"), QMessageBox::AcceptRole);
     box.exec();
+}
+
+bool SetupWindow::confirm(const Alert& question) {
+    if (questionHook_) {
+        return questionHook_(question);
+    }
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Question);
+    box.setWindowTitle(WindowTitle());
+    box.setText(QString::fromStdString(question.message));
+    box.setInformativeText(QString::fromStdString(question.informativeText));
+    QPushButton* yes = box.addButton(tr("Yes"), QMessageBox::YesRole);
+    box.setDefaultButton(box.addButton(tr("No"), QMessageBox::NoRole));
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void SetupWindow::showStatus(const std::string& text) {
+    status_->setText(QString::fromStdString(text));
 }
 
 std::optional<std::size_t> SetupWindow::choosePrinter(const std::vector<std::string>& printers) {
@@ -363,12 +395,15 @@ std::optional<std::size_t> SetupWindow::choosePrinter(const std::vector<std::str
     for (const std::string& printer : printers) {
         items << QString::fromStdString(printer);
     }
-    bool ok = false;
-    const QString chosen = QInputDialog::getItem(
-        this, QString::fromLatin1(kWindowTitle),
-        tr("Several printers answered. Which one do you want to set up?"), items, 0, false, &ok);
-    const auto index = items.indexOf(chosen);
-    if (!ok || index < 0) {
+    QInputDialog dialog(this);
+    dialog.setWindowTitle(WindowTitle());
+    dialog.setLabelText(tr("Several printers answered. Which one do you want to set up?"));
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(false);
+    dialog.setOkButtonText(tr("OK"));
+    dialog.setCancelButtonText(tr("Cancel"));
+    const auto index = dialog.exec() == QDialog::Accepted ? items.indexOf(dialog.textValue()) : -1;
+    if (index < 0) {
         return std::nullopt;
     }
     return static_cast<std::size_t>(index);
@@ -382,6 +417,8 @@ void SetupWindow::setBusy(bool busy, const QString& text) {
         setCursor(Qt::BusyCursor);
         status_->setText(text);
         busyBar_->show();
+        btCancel_->setEnabled(true);
+        btCancel_->show();
     } else {
         busyBar_->hide();
         busyBar_->setRange(0, 0);
@@ -398,27 +435,18 @@ void SetupWindow::setBusy(bool busy, const QString& text) {
 
 void SetupWindow::run(const std::string& busyText, Work work, Done done) {
     setBusy(true, QString::fromStdString(busyText));
-    runOnWorker(std::move(work), std::move(done));
-}
-
-void SetupWindow::runCancellable(const std::string& busyText, SearchWork work, Done done) {
-    setBusy(true, QString::fromStdString(busyText));
-    cancelSearch_ = false;
-    busyBar_->setRange(0, 1);
-    busyBar_->setValue(0);
-    btCancel_->setEnabled(true);
-    btCancel_->show();
+    cancel_ = false;  // the bar runs to and fro until the work reports how far it got
     runOnWorker(
         [this, work = std::move(work)] {
             DetectionControl control;
-            control.cancel = &cancelSearch_;
-            control.progress = [this](int done, int total) { emit searchProgressed(done, total); };
+            control.cancel = &cancel_;
+            control.progress = [this](int done, int total) { emit progressed(done, total); };
             return work(control);
         },
         std::move(done));
 }
 
-void SetupWindow::runOnWorker(Work work, Done done) {
+void SetupWindow::runOnWorker(std::function<PrinterOutcome()> work, Done done) {
     auto* watcher = new QFutureWatcher<PrinterOutcome>(this);
     connect(watcher, &QFutureWatcher<PrinterOutcome>::finished, this,
             [this, watcher, done = std::move(done)] {

@@ -1,9 +1,12 @@
 #pragma once
 
 // The set-up window: the controls that TallixMacAppDelegate drives, laid out as a small
-// desktop form. Printer actions run on a worker thread while the window shows a busy bar
-// and keeps repainting; their outcome comes back on the main thread.
+// desktop form, with a status line that says what the last action did. Printer actions run
+// on a worker thread while the window shows their progress, offers Cancel and keeps
+// repainting; their outcome comes back on the main thread. Its texts are in the language
+// of the translations installed in the application (see Translations.h).
 
+#include <QList>
 #include <QPointer>
 #include <QThreadPool>
 #include <QWidget>
@@ -19,6 +22,7 @@
 #include "setup/TallixMacAppDelegate.h"
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -43,8 +47,10 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
         bool watchPorts = true;  // follow hot-plug notices when the machine gives them
     };
 
-    // Shows instead of the message box; for tests.
+    // Shows instead of the message box; for tests and pictures.
     using AlertHook = std::function<void(const Alert& alert)>;
+    // Answers instead of the question box; for tests.
+    using QuestionHook = std::function<bool(const Alert& question)>;
 
     SetupWindow();
     explicit SetupWindow(Options options, QWidget* parent = nullptr);
@@ -58,6 +64,7 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
 
     void setAlertHook(AlertHook hook) { alertHook_ = std::move(hook); }
     void setChoiceHook(ChoiceHook hook) { choiceHook_ = std::move(hook); }
+    void setQuestionHook(QuestionHook hook) { questionHook_ = std::move(hook); }
     bool busy() const { return busy_; }
     bool watchingPorts() const;
     TallixMacAppDelegate& controller() { return *controller_; }
@@ -73,26 +80,35 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     StepperControl& stepLogID() override { return stepperControl_; }
     ButtonControl& btTest() override { return testControl_; }
     void showAlert(const Alert& alert) override;
+    bool confirm(const Alert& question) override;
+    void showStatus(const std::string& text) override;
     std::optional<std::size_t> choosePrinter(const std::vector<std::string>& printers) override;
 
-    // ActionRunner: work on the window's worker thread, done back here.
+    // ActionRunner: work on the window's worker thread with a progress bar that fills as the
+    // work reports and a Cancel button; done back here.
     void run(const std::string& busyText, Work work, Done done) override;
-    // With a progress bar that fills as the work reports, and a Cancel button.
-    void runCancellable(const std::string& busyText, SearchWork work, Done done) override;
 
   signals:
-    // Emitted from the probing threads; the bar follows on the main thread.
-    void searchProgressed(int done, int total);
+    // Emitted from the working threads; the bar follows on the main thread.
+    void progressed(int done, int total);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    void setUpControls();
     void buildLayout();
+    QGroupBox* buildPrinterBox();
+    QGroupBox* buildEntryBox();
+    // Side buttons and labels of both boxes in one width each, so the boxes line up.
+    void alignColumns();
+    void orderTabs();
+    QLabel* addLabel(const QString& text, QWidget* buddy, QWidget* parent);
     void connectActions();
+    void connectLogicalID();
     void setBusy(bool busy, const QString& text = {});
     // Runs work on the worker thread; done follows on the main thread, the window idle again.
-    void runOnWorker(Work work, Done done);
+    void runOnWorker(std::function<PrinterOutcome()> work, Done done);
 
     // Declared first: built before the adapters that point at them.
     QWidget* controls_;
@@ -110,6 +126,7 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     QPushButton* btRefreshPath_;
     QPushButton* btTest_;
     QPushButton* btFindPrinter_;
+    QList<QLabel*> labels_;  // the labels of both boxes, in one column width
     QLabel* status_;
     QProgressBar* busyBar_;
     QPushButton* btCancel_;
@@ -127,12 +144,14 @@ class SetupWindow : public QWidget, public SetupView, public ActionRunner {
     Options options_;
     AlertHook alertHook_;
     ChoiceHook choiceHook_;
+    QuestionHook questionHook_;
     bool busy_ = false;
     QPointer<QWidget> focusBeforeBusy_;  // may be gone by the time the work ends
     QPointer<PortWatcher> portWatcher_;
     std::unique_ptr<TallixMacAppDelegate> controller_;
-    // Set by Cancel and when the window closes; the search in flight stops at its next probe.
-    std::atomic<bool> cancelSearch_{false};
+    // Set by Cancel and when the window closes; the action in flight stops at its next probe
+    // or wake-up exchange and closes its port.
+    std::atomic<bool> cancel_{false};
     // Last member: its destructor waits for a printer action still running, before the
     // rest of the window goes away.
     QThreadPool printerThread_;

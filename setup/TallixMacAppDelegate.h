@@ -17,6 +17,7 @@
 namespace tallix {
 
 struct DeviceEntry;
+struct FileChange;
 
 // The serial ports, in the order port discovery lists them, as the port box offers them.
 using PortLister = std::function<std::vector<ComboItem>()>;
@@ -30,8 +31,9 @@ class TallixMacAppDelegate {
                                   PortLister portLister = ListPortChoices);
 
     // Window start: prepares and reads the preferences file (writing the start-up document
-    // when it cannot be read), lists the ports, shows the default entry and the stored
-    // serial numbers, and shows btTest when the file has a DefaultKey element.
+    // when it cannot be read, after keeping an unreadable one beside it and saying so), lists
+    // the ports, shows the default entry and the stored serial numbers, and shows btTest when
+    // the file has a DefaultKey element.
     void applicationDidFinishLaunching();
 
     void selectedDevice() {}
@@ -46,16 +48,17 @@ class TallixMacAppDelegate {
     void pressedRefreshPath();
     // Reads the printer's serial number into cbDevSN.
     void pressedRefreshSN();
-    // Stores the controls as a device entry and lists the stored serial numbers anew.
+    // Stores the controls as a device entry and lists the stored serial numbers anew. A file
+    // that cannot be written is told in an alert with the reason; the controls stay.
     void pressedAddDevice();
     // Add Device, then makes the key field's text the default key.
     void pressedSetDefault();
-    // Prints the non-fiscal day report at 38400 baud with the stepper's logical ID.
+    // Prints the non-fiscal day report at the speed shown with the stepper's logical ID.
     void pressedTest();
     // Looks for a printer on every listed port (and on the port text when it names another)
-    // at every speed, with the shown logical ID, the default entry's, 1 and 0. A printer
-    // found fills port, speed, logical ID and serial number; with several the user chooses.
-    // Nothing is stored.
+    // at every speed, with the shown logical ID, the default entry's, 1 and 0; when none
+    // answers, offers to try every other logical ID. A printer found fills port, speed,
+    // logical ID and serial number; with several the user chooses. Nothing is stored.
     void pressedFindPrinter();
     // A critical alert with the text and one "OK" button.
     void displayError(const std::string& message);
@@ -69,13 +72,22 @@ class TallixMacAppDelegate {
     bool printerActionRunning() const { return printerActionRunning_; }
 
   private:
-    void listPorts();
+    // Appends the ports to cbDevPath; their number.
+    int listPorts();
     void showEntry(const DeviceEntry& entry);
+    // Alerts for a kept unreadable file and for a failed write; false when it failed.
+    bool reportFileChange(const FileChange& change);
+    // Add Device without its status line; false when nothing was stored.
+    bool storeShownEntry();
+    // Runs work unless a printer action runs already.
     void runPrinterAction(const std::string& busyText, ActionRunner::Work work,
                           ActionRunner::Done done);
-    // Marks a printer action as running and returns the done that clears the mark; nothing
-    // when one runs already.
-    std::optional<ActionRunner::Done> beginPrinterAction(ActionRunner::Done done);
+    bool showFailure(const PrinterOutcome& outcome);
+    FindPrinterRequest findRequest() const;
+    void findPrinters(const FindPrinterRequest& request);
+    void foundPrinters(const FindPrinterRequest& request, const PrinterOutcome& outcome);
+    bool offerOtherIDs(const FindPrinterRequest& request, const PrinterOutcome& outcome);
+    void choosePrinter(const std::vector<DetectedPrinter>& printers);
     void showPrinter(const DetectedPrinter& printer);
 
     SetupView& view_;

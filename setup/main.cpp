@@ -11,6 +11,7 @@
 
 #include "setup/DisplayCheck.h"
 #include "setup/SetupWindow.h"
+#include "setup/Translations.h"
 
 int main(int argc, char** argv) {
     // Qt aborts when it finds no display; a caller hears why in one line instead.
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     (void)std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("tallix-setup"));
     QApplication::setDesktopFileName(QStringLiteral("tallix-setup"));
+    tallix::InstallTranslations(app);
 
     // --screenshot FILE: show the window as it starts, save a picture of it, quit. For the
     // documentation. Any other argument (such as a "-psn…" that `tallix` passes on) is
@@ -37,6 +39,16 @@ int main(int argc, char** argv) {
 
     tallix::SetupWindow window;
     QApplication::setWindowIcon(window.windowIcon());  // alerts carry it too
+    if (!screenshot.isEmpty()) {
+        // Nobody is there to answer an alert (such as the one naming a kept preferences file):
+        // it goes to standard error instead of waiting.
+        window.setAlertHook([](const tallix::Alert& alert) {
+            (void)std::fprintf(stderr, "tallix-setup: %s\n", alert.message.c_str());
+            if (!alert.informativeText.empty()) {
+                (void)std::fprintf(stderr, "tallix-setup: %s\n", alert.informativeText.c_str());
+            }
+        });
+    }
     window.start();
     window.show();
 

@@ -2,10 +2,12 @@
 // against virtual printers at several speeds and logical IDs.
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +37,14 @@ ProcessResult Tallix(const std::vector<std::string>& args, const std::string& ho
     options.timeout = std::chrono::minutes(5);
     programArgs.insert(programArgs.end(), args.begin(), args.end());
     return test::RunProcess(program, programArgs, options);
+}
+
+// This process's name as the system shows it (/proc/self/comm).
+std::string ProcessName() {
+    std::string name;
+    std::ifstream comm("/proc/self/comm");
+    std::getline(comm, name);
+    return name;
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -122,7 +132,19 @@ TEST_F(Detect, NothingFoundExits1AndAHeldPortIsSkipped) {
     const ProcessResult result = Tallix({"--detect", at9600.path(), dead.path()}, home.path());
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "tallix: " + at9600.path() + " is in use by another program; skipped\n");
+    // The reason names the holder: this test process.
+    EXPECT_EQ(result.err, "tallix: " + at9600.path() + ": Port in use by " + ProcessName() +
+                              " (process " + std::to_string(getpid()) + "); skipped\n");
+}
+
+TEST_F(Detect, APortThatCannotBeOpenedSaysWhy) {
+    const std::string file = home.file("not-a-port");
+    ASSERT_TRUE(TempDir::WriteFile(file, "x"));
+    const ProcessResult result = Tallix({"--detect", file}, home.path());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "tallix: " + file +
+                              ": Not a serial port: the path is no terminal (a file, folder, FIFO "
+                              "or /dev/null); skipped\n");
 }
 
 // Every ID at every speed: about two minutes for the line where nobody answers.

@@ -76,7 +76,7 @@ TEST_F(PreferencesTest, WindowStartOnFreshHomeCreatesChainEmptyFileThenStartUpDo
     EXPECT_EQ(TempDir::ModeOf(home.preferencesFile()), 0640);
     EXPECT_EQ(prefs.read(), nullptr);  // a zero-byte file is not a document
 
-    PreferencesDocument document = prefs.writeStartUpDocument();
+    PreferencesDocument document = prefs.startUp().document;
     ASSERT_NE(document, nullptr);
     EXPECT_EQ(TempDir::ReadFile(home.preferencesFile()), kStartUpBytes);
     EXPECT_EQ(TempDir::ModeOf(home.preferencesFile()), 0640);
@@ -148,7 +148,7 @@ TEST_F(PreferencesTest, AddDeviceReplacesFirstEntryWithSameSerialNumberInPlace) 
 
 TEST_F(PreferencesTest, AddDeviceAppendsNewSerialNumberAfterExistingEntries) {
     prefs.prepare();
-    prefs.writeStartUpDocument();
+    ASSERT_TRUE(prefs.startUp().change);
     ASSERT_TRUE(prefs.storeEntry(Entry("A1", "a")));
     ASSERT_TRUE(prefs.storeEntry(Entry("B2", "b")));
     ASSERT_TRUE(prefs.storeEntry(Entry("A1", "a2")));
@@ -398,7 +398,10 @@ TEST(PreferencesDocumentTest, WritingWhatWasReadGivesTheSameBytes) {
 
 TEST_F(PreferencesTest, WriteKeepsModeOfExistingFileAndLeavesNoTemporaryFile) {
     ScopedUmask mask(022);
-    prefs.writeStartUpDocument();
+    const FileChange noFolder = prefs.write(*StartUpDocument());
+    EXPECT_FALSE(noFolder);
+    EXPECT_NE(noFolder.error.find("No such file or directory"), std::string::npos)
+        << noFolder.error;
     EXPECT_EQ(TempDir::ModeOf(prefs.path()), 0);  // no folder yet: nothing written
     ASSERT_EQ(prefs.prepare(), Preparation::CreatedEmpty);
     ASSERT_EQ(::chmod(prefs.path().c_str(), 0604), 0);

@@ -10,6 +10,7 @@
 #include "setup/TallixMacAppDelegate.h"
 #include "tests/setup/FakeView.h"
 #include "tests/support/RecordingDevice.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 
 namespace tallix::test {
@@ -23,6 +24,17 @@ const char* const kOneEntry = R"(<Data Version="1.0">
     </Devices>
 </Data>
 )";
+
+// The kept file's path, from the alert that names it.
+std::string KeptPath(const std::string& message) {
+    const std::string before = "It was kept as ";
+    const std::size_t start = message.find(before);
+    const std::size_t end = message.find(" and a new one");
+    if (start == std::string::npos || end == std::string::npos) {
+        return {};
+    }
+    return message.substr(start + before.size(), end - start - before.size());
+}
 
 class ControllerEntry : public ::testing::Test {
   protected:
@@ -119,14 +131,50 @@ TEST_F(ControllerEntry, AddDeviceOnAnUnreadableFileStartsANewDocument) {
     EXPECT_FALSE(DefaultKey(*document));
     EXPECT_EQ(entrySerials(*document), std::vector<std::string>{"SN-NEW"});
     EXPECT_EQ(view.serial.items, std::vector<std::string>{"SN-NEW"});
+    // The unreadable bytes were kept first, and the alert says where.
+    ASSERT_EQ(view.alerts.size(), 1U);
+    const std::string kept = KeptPath(view.alerts[0].message);
+    EXPECT_EQ(TempDir::ReadFile(kept), "garbage") << view.alerts[0].message;
+    EXPECT_EQ(view.status(), "Stored the device entry of SN-NEW");
 
-    // Without a DefaultKey element Set Default only stores the entry.
+    // Without a DefaultKey element Set Default only stores the entry, and says so.
     view.key.value = "changed";
     controller.pressedSetDefault();
     const PreferencesDocument after = stored();
     ASSERT_TRUE(after);
     EXPECT_FALSE(DefaultKey(*after));
     EXPECT_EQ(FindEntryBySerialNumber(*after, "SN-NEW")->key, "changed");
+    EXPECT_EQ(view.status(),
+              "Stored the device entry of SN-NEW; the preferences file has no DefaultKey "
+              "element, so no default was recorded");
+    EXPECT_EQ(view.alerts.size(), 1U) << "a readable file is not kept again";
+}
+
+TEST_F(ControllerEntry, AFailedWriteSaysWhyAndLeavesFileAndControlsAsTheyWere) {
+    // A regular file where the preferences folder should be: every write fails, for root too.
+    ASSERT_TRUE(TempDir::WriteFile(home.path() + "/Library", "not a folder"));
+    controller.applicationDidFinishLaunching();
+    view.alerts.clear();
+    view.serial.items = {"SN-LISTED"};
+    fill("SN-NEW");
+    for (const bool setDefault : {false, true}) {
+        view.alerts.clear();
+        if (setDefault) {
+            controller.pressedSetDefault();
+        } else {
+            controller.pressedAddDevice();
+        }
+        ASSERT_EQ(view.alerts.size(), 1U) << setDefault;
+        EXPECT_EQ(view.alerts[0].style, AlertStyle::Critical);
+        EXPECT_EQ(view.alerts[0].message, "The preferences file could not be written.");
+        EXPECT_NE(view.alerts[0].informativeText.find("Not a directory"), std::string::npos)
+            << view.alerts[0].informativeText;
+        EXPECT_EQ(view.status(), "The preferences file could not be written.");
+        EXPECT_EQ(view.serial.items, std::vector<std::string>{"SN-LISTED"});
+        EXPECT_EQ(view.serial.value, "SN-NEW");
+        EXPECT_EQ(view.key.value, "shop-9");
+    }
+    EXPECT_EQ(TempDir::ReadFile(home.path() + "/Library"), "not a folder");
 }
 
 TEST_F(ControllerEntry, SetDefaultStoresTheEntryAndRecordsItsKey) {
@@ -139,6 +187,7 @@ TEST_F(ControllerEntry, SetDefaultStoresTheEntryAndRecordsItsKey) {
     EXPECT_EQ(DefaultKey(*document), std::optional<std::string>("shop-9"));
     EXPECT_EQ(entrySerials(*document), (std::vector<std::string>{"SN-OLD", "SN-OTHER", "SN-NEW"}));
     EXPECT_EQ(view.serial.value, "SN-NEW");
+    EXPECT_EQ(view.status(), "Stored shop-9 as the default device");
     EXPECT_FALSE(view.test.shown);  // Set Default never touches the Test button
 
     // The next start shows the new default entry.
@@ -154,6 +203,7 @@ TEST_F(ControllerEntry, SetDefaultStoresTheEntryAndRecordsItsKey) {
     view.key.value = "";
     controller.pressedSetDefault();
     EXPECT_EQ(DefaultKey(*stored()), std::optional<std::string>(""));
+    EXPECT_EQ(view.status(), "Stored the entry with the empty key as the default device");
 }
 
 TEST_F(ControllerEntry, MissingFolderChainIsCreatedByAddDevice) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -12,10 +15,19 @@
 #include "tests/setup/FakeView.h"
 #include "tests/support/RecordingDevice.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 
 namespace tallix::test {
 namespace {
+
+// This process's name as the system shows it, which names it as the holder of a port.
+std::string ProcessName() {
+    std::string name;
+    std::ifstream comm("/proc/self/comm");
+    std::getline(comm, name);
+    return name;
+}
 
 const char* const kByIdLink = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
 
@@ -87,6 +99,9 @@ TEST_F(FindPrinter, FillsTheControlsFromThePrinterFoundAndStoresNothing) {
     EXPECT_EQ(view.logicalID.value, "7");  // the default entry's ID is tried
     EXPECT_EQ(view.stepper.value, 7);
     EXPECT_EQ(view.serial.value, "SN-FOUND-7");
+    EXPECT_EQ(view.status(),
+              "Found the printer on " + printer.path() + " at 38400 baud, logical ID 7");
+    EXPECT_TRUE(view.questions.empty());
     EXPECT_EQ(home.readPreferences(), before);
     EXPECT_TRUE(printer.executedCommands().empty());
     EXPECT_TRUE(script.calls().empty()) << "no device object is made";
@@ -122,22 +137,46 @@ TEST_F(FindPrinter, TheUserChoosesAmongSeveralAndATypedPathIsSearchedToo) {
     EXPECT_TRUE(view.alerts.empty());
 }
 
-TEST_F(FindPrinter, NothingFoundSaysSoAndNamesThePortsInUse) {
+TEST_F(FindPrinter, NothingFoundOffersEveryIDAndSaysWhyPortsWereLeftOut) {
     SimProcess dead({"--mute"});
     SimProcess held;
     ASSERT_TRUE(dead.ready() && held.ready());
     CashRegManager otherRun;
     ASSERT_TRUE(otherRun.Open(held.path(), 9600));
-    auto c = controller({dead.path(), held.path()});
+    const std::string file = home.path() + "/not-a-port";
+    ASSERT_TRUE(TempDir::WriteFile(file, "x"));
+    auto c = controller({dead.path(), held.path(), file});
+    view.logicalID.value = "5";
+    view.answer = false;  // the long search is declined
     c.pressedFindPrinter();
+
+    const std::string problems =
+        held.path() + ": Port in use by " + ProcessName() + " (process " +
+        std::to_string(getpid()) + ")\n" + file +
+        ": Not a serial port: the path is no terminal (a file, folder, FIFO or /dev/null)";
+    ASSERT_EQ(view.questions.size(), 1U);
+    EXPECT_EQ(view.questions[0].message,
+              "No printer answered with the logical IDs 5, 1 and 0. Search every logical ID?");
+    EXPECT_EQ(view.questions[0].informativeText,
+              "Searching every logical ID from 0 to 99 takes about 2 minutes when no printer "
+              "answers. You can cancel it.\n\n" +
+                  problems);
     ASSERT_EQ(view.alerts.size(), 1U);
-    EXPECT_EQ(view.alerts[0],
-              (Alert{AlertStyle::Warning,
-                     "No printer found. In use by another program: " + held.path() + ".",
-                     {}}));
+    EXPECT_EQ(view.alerts[0], (Alert{AlertStyle::Warning, "No printer found.", problems}));
+    EXPECT_EQ(view.status(), "No printer found.");
     EXPECT_EQ(view.path.value, "");
     EXPECT_EQ(view.serial.value, "");
     EXPECT_FALSE(c.printerActionRunning());
+}
+
+TEST_F(FindPrinter, WithNoPortToSearchNothingIsOffered) {
+    const std::string file = home.path() + "/not-a-port";
+    ASSERT_TRUE(TempDir::WriteFile(file, "x"));
+    auto c = controller({file});
+    c.pressedFindPrinter();
+    EXPECT_TRUE(view.questions.empty()) << "no other ID can answer on a port never opened";
+    ASSERT_EQ(view.alerts.size(), 1U);
+    EXPECT_EQ(view.alerts[0].message, "No printer found.");
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -28,18 +31,13 @@ class HeldRunner : public ActionRunner {
         work_ = std::move(work);
         done_ = std::move(done);
     }
-    void runCancellable(const std::string& busyText, SearchWork work, Done done) override {
-        run(
-            busyText, [work = std::move(work)] { return work(DetectionControl{}); },
-            std::move(done));
-    }
     bool holding() const { return static_cast<bool>(work_); }
     void finish() {
         Work work = std::move(work_);
         Done done = std::move(done_);
         work_ = nullptr;
         done_ = nullptr;
-        done(work());
+        done(work(DetectionControl{}));
     }
     std::vector<std::string> texts;
 
@@ -138,11 +136,11 @@ TEST_F(PrinterActions, ReadSerialFailuresWarnAndCloseWhatWasOpened) {
 
 // --- Test report ----------------------------------------------------------------------------
 
-TEST_F(PrinterActions, TestRunsAt38400WithTheSteppersLogicalIDWhateverTheType) {
+TEST_F(PrinterActions, TestRunsAtTheSpeedShownWithTheSteppersLogicalIDWhateverTheType) {
     view.type.value = "something else";
     auto c = controller();
     c.pressedTest();
-    EXPECT_EQ(script.calls(), (Calls{"Open(ttyFAKE, 38400)", "Initialize(4)", "Oxel_GetSerial()",
+    EXPECT_EQ(script.calls(), (Calls{"Open(ttyFAKE, 19200)", "Initialize(4)", "Oxel_GetSerial()",
                                      "Report_NonFiscalDay()", "Close()"}));
     EXPECT_EQ(script.released(), 1);
     EXPECT_TRUE(view.alerts.empty());
@@ -156,16 +154,16 @@ TEST_F(PrinterActions, TestFailuresShowCriticalErrors) {
         Calls calls;
     };
     const std::vector<Row> rows = {
-        {"Open", "Unable to open port", {"Open(ttyFAKE, 38400)"}},
+        {"Open", "Unable to open port", {"Open(ttyFAKE, 19200)"}},
         {"Initialize",
          "Unable to initialize device",
-         {"Open(ttyFAKE, 38400)", "Initialize(4)", "Close()"}},
+         {"Open(ttyFAKE, 19200)", "Initialize(4)", "Close()"}},
         {"Oxel_GetSerial",
          "Connection lost",
-         {"Open(ttyFAKE, 38400)", "Initialize(4)", "Oxel_GetSerial()", "Close()"}},
+         {"Open(ttyFAKE, 19200)", "Initialize(4)", "Oxel_GetSerial()", "Close()"}},
         {"Report_NonFiscalDay",
          "Command failed",
-         {"Open(ttyFAKE, 38400)", "Initialize(4)", "Oxel_GetSerial()", "Report_NonFiscalDay()",
+         {"Open(ttyFAKE, 19200)", "Initialize(4)", "Oxel_GetSerial()", "Report_NonFiscalDay()",
           "Close()"}},
     };
     for (const Row& row : rows) {
@@ -217,9 +215,12 @@ TEST_F(PrinterActions, APortInUseOrAFileGiveTheirOwnReasons) {
         c.pressedTest();
     }
     ASSERT_EQ(view.alerts.size(), 2U);
+    // The holder is this process.
+    std::string name;
+    std::getline(std::ifstream("/proc/self/comm"), name);
     EXPECT_EQ(view.alerts[0].informativeText,
-              "Port in use: another tallix run, the set-up window or another program has it "
-              "open");
+              "Port in use by " + name + " (process " + std::to_string(getpid()) + ")");
+    EXPECT_EQ(view.status(), "Unable to open port");
     EXPECT_EQ(view.alerts[1].informativeText,
               "Not a serial port: the path is no terminal (a file, folder, FIFO or /dev/null)");
     EXPECT_EQ(sim.executedCommands(), std::vector<std::string>{});  // nothing reached it
@@ -262,13 +263,13 @@ class PrinterActionsWithSim : public PrinterActions {
         ASSERT_TRUE(sim.ready()) << "tallix-sim did not start";
         script.forwardTo = VX37ROFactory();
         view.path.value = sim.path();
-        view.speed.value = "38400";
+        view.speed.value = "19200";
         view.logicalID.value = "7";
         view.stepper.value = 7;
     }
 
-    // At the speed of the test report, which reading the serial number takes from the box.
-    SimProcess sim{{"--serial", "RO12345678", "--logical-id", "7", "--baud", "38400"}};
+    // A printer set to 19200 baud, as the speed box shows.
+    SimProcess sim{{"--serial", "RO12345678", "--logical-id", "7", "--baud", "19200"}};
 };
 
 TEST_F(PrinterActionsWithSim, ReadSerialShowsThePrintersSerialNumber) {
@@ -276,17 +277,18 @@ TEST_F(PrinterActionsWithSim, ReadSerialShowsThePrintersSerialNumber) {
     c.pressedRefreshSN();
     EXPECT_TRUE(view.alerts.empty());
     EXPECT_EQ(view.serial.value, "RO12345678");
-    EXPECT_EQ(script.calls().front(), "Open(" + sim.path() + ", 38400)");
+    EXPECT_EQ(view.status(), "Serial number RO12345678 read on " + sim.path());
+    EXPECT_EQ(script.calls().front(), "Open(" + sim.path() + ", 19200)");
     // Reading the serial number executes nothing on the printer.
     EXPECT_TRUE(sim.executedCommands().empty());
 }
 
-TEST_F(PrinterActionsWithSim, TestPrintsTheNonFiscalDayReport) {
-    view.speed.value = "9600";
+TEST_F(PrinterActionsWithSim, TestPrintsTheNonFiscalDayReportAtTheSpeedShown) {
     auto c = controller();
     c.pressedTest();
     EXPECT_TRUE(view.alerts.empty());
-    EXPECT_EQ(script.calls().front(), "Open(" + sim.path() + ", 38400)");
+    EXPECT_EQ(view.status(), "Test report printed on " + sim.path());
+    EXPECT_EQ(script.calls().front(), "Open(" + sim.path() + ", 19200)");
     const std::vector<std::string> executed = sim.executedCommands();
     EXPECT_EQ(executed, std::vector<std::string>{"A;;;X;"});
     EXPECT_FALSE(sim.paper().empty());

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "setup/TallixMacAppDelegate.h"
 #include "tests/setup/FakeView.h"
 #include "tests/support/RecordingDevice.h"
+#include "tests/support/TempDir.h"
 #include "tests/support/TempHome.h"
 
 namespace tallix::test {
@@ -77,8 +80,9 @@ TEST_F(ControllerStart, FreshMachineWritesTheStartUpDocumentAndShowsTest) {
     EXPECT_EQ(script.created(), 0);
 }
 
-TEST_F(ControllerStart, UnreadableFileIsReplacedByTheStartUpDocument) {
-    ASSERT_TRUE(home.writePreferences("<Data><Devices><Device SerialNumber="));
+TEST_F(ControllerStart, UnreadableFileIsKeptThenReplacedByTheStartUpDocument) {
+    const std::string broken = "<Data><Devices><Device SerialNumber=\"A1\" Key=\"k\"/></Devices>x";
+    ASSERT_TRUE(home.writePreferences(broken));
     auto c = controller();
     c.applicationDidFinishLaunching();
 
@@ -87,6 +91,46 @@ TEST_F(ControllerStart, UnreadableFileIsReplacedByTheStartUpDocument) {
     EXPECT_STREQ(written->document_element().attribute("Version").value(), "1.0");
     EXPECT_TRUE(view.test.shown);
     EXPECT_TRUE(view.serial.items.empty());
+
+    // The old bytes are beside it, under the name the alert gives.
+    ASSERT_EQ(view.alerts.size(), 1U);
+    const std::string& message = view.alerts[0].message;
+    const std::string prefix = "The preferences file could not be read. It was kept as ";
+    ASSERT_EQ(message.rfind(prefix, 0), 0U) << message;
+    const std::string kept =
+        message.substr(prefix.size(), message.find(" and a new") - prefix.size());
+    EXPECT_EQ(kept.rfind(home.preferencesFile() + ".broken-", 0), 0U) << kept;
+    EXPECT_EQ(TempDir::ReadFile(kept), broken);
+    EXPECT_EQ(view.alerts[0].style, AlertStyle::Warning);
+
+    // A file that reads well is left alone: nothing more is kept.
+    FakeView again;
+    TallixMacAppDelegate restarted(again, nullptr, script.factory(), [] { return Named({}); });
+    restarted.applicationDidFinishLaunching();
+    EXPECT_TRUE(again.alerts.empty());
+}
+
+TEST_F(ControllerStart, AnEmptyFileHoldsNothingAndIsNotKept) {
+    ASSERT_TRUE(home.writePreferences(""));
+    auto c = controller();
+    c.applicationDidFinishLaunching();
+    EXPECT_TRUE(view.alerts.empty());
+    const auto entries =
+        std::distance(std::filesystem::directory_iterator(home.preferencesFolder()), {});
+    EXPECT_EQ(entries, 1) << "nothing was kept beside the file";
+}
+
+TEST_F(ControllerStart, AFileThatCannotBeKeptIsNotReplaced) {
+    // A folder where the file should be cannot be kept beside itself; it stays as it is.
+    ASSERT_TRUE(std::filesystem::create_directories(home.preferencesFile()));
+    auto c = controller();
+    c.applicationDidFinishLaunching();
+    ASSERT_EQ(view.alerts.size(), 1U);
+    EXPECT_EQ(view.alerts[0].style, AlertStyle::Critical);
+    EXPECT_EQ(view.alerts[0].message, "The preferences file could not be written.");
+    EXPECT_EQ(view.alerts[0].informativeText, home.preferencesFile() + ": not a regular file");
+    EXPECT_TRUE(std::filesystem::is_directory(home.preferencesFile()));
+    EXPECT_TRUE(view.test.shown) << "the window still starts, from the start-up document";
 }
 
 TEST_F(ControllerStart, DefaultEntryFillsTheControls) {

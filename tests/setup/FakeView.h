@@ -81,6 +81,9 @@ struct FakeView : SetupView {
     FakeStepper stepper;
     FakeButton test;
     std::vector<Alert> alerts;
+    std::vector<Alert> questions;
+    bool answer = false;  // what the user answers a question
+    std::vector<std::string> statuses;
     std::vector<std::vector<std::string>> choicesOffered;
     std::optional<std::size_t> choice;  // what the user answers when asked to choose
 
@@ -94,6 +97,12 @@ struct FakeView : SetupView {
     StepperControl& stepLogID() override { return stepper; }
     ButtonControl& btTest() override { return test; }
     void showAlert(const Alert& alert) override { alerts.push_back(alert); }
+    bool confirm(const Alert& question) override {
+        questions.push_back(question);
+        return answer;
+    }
+    void showStatus(const std::string& text) override { statuses.push_back(text); }
+    std::string status() const { return statuses.empty() ? std::string() : statuses.back(); }
     std::optional<std::size_t> choosePrinter(const std::vector<std::string>& printers) override {
         choicesOffered.push_back(printers);
         return choice;

@@ -74,5 +74,25 @@ TEST(SetupProcess, AChosenPlatformStartsTheWindow) {
     }
 }
 
+// A picture taken with an unreadable preferences file keeps it and says so on standard error:
+// nobody is there to read an alert.
+TEST(SetupProcess, AScreenshotKeepsAnUnreadablePreferencesFile) {
+    TempHome home;
+    TempDir dir;
+    const std::string broken = "<Data><Devices><Device SerialNumber=\"A1\"/></Devices>";
+    ASSERT_TRUE(home.writePreferences(broken));
+    RunOptions options = NoDisplay({{"QT_QPA_PLATFORM", "offscreen"}});
+    options.env["HOME"] = home.path();
+    const ProcessResult result =
+        RunProcess(TALLIX_SETUP_PATH, {"--screenshot", dir.file("window.png")}, options);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string said = "It was kept as " + home.preferencesFile() + ".broken-";
+    const std::size_t at = result.err.find(said);
+    ASSERT_NE(at, std::string::npos) << result.err;
+    const std::size_t start = at + said.size() - home.preferencesFile().size() - 8;
+    const std::string kept = result.err.substr(start, result.err.find(' ', start) - start);
+    EXPECT_EQ(TempDir::ReadFile(kept), broken) << kept;
+}
+
 }  // namespace
 }  // namespace tallix::test

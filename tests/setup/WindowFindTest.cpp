@@ -77,6 +77,31 @@ TEST_F(WindowFind, FindPrinterFillsTheControlsWhileTheWindowStaysResponsive) {
     EXPECT_EQ(home.readPreferences(), before) << "nothing is stored until Add Device";
 }
 
+TEST_F(WindowFind, APrinterAtAnotherLogicalIDIsFoundWhenTheUserAsksForEveryID) {
+    SimProcess printer({"--serial", "RO4410020", "--logical-id", "6", "--baud", "19200"});
+    ASSERT_TRUE(printer.ready());
+    ports = {printer.path()};
+    SetupWindow& w = open();
+    std::vector<Alert> questions;
+    w.setQuestionHook([&](const Alert& question) {
+        questions.push_back(question);
+        return true;
+    });
+    QTest::mouseClick(button("btFindPrinter"), Qt::LeftButton);
+    QLabel* status = child<QLabel>("status");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !w.busy() && !questions.empty(); }, 120000));
+    EXPECT_TRUE(alerts.empty());
+    ASSERT_EQ(questions.size(), 1U);
+    EXPECT_EQ(questions[0].message,
+              "No printer answered with the logical IDs 1 and 0. Search every logical ID?");
+    EXPECT_EQ(status->text().toStdString(),
+              "Found the printer on " + printer.path() + " at 19200 baud, logical ID 6");
+    EXPECT_EQ(combo("cbDevSpeed")->currentText(), "19200");
+    EXPECT_EQ(child<QLineEdit>("textLogID")->text(), "6");
+    EXPECT_EQ(combo("cbDevSN")->currentText(), "RO4410020");
+    EXPECT_TRUE(printer.executedCommands().empty());
+}
+
 TEST_F(WindowFind, CancelStopsTheSearchAndChangesNothing) {
     SimProcess dead({"--mute"});
     ASSERT_TRUE(dead.ready());
@@ -97,6 +122,7 @@ TEST_F(WindowFind, CancelStopsTheSearchAndChangesNothing) {
         wakeUps += entry.kind() == "wakeup" ? 1 : 0;
     }
     EXPECT_LE(wakeUps, 2) << "the search stopped at once";
+    EXPECT_EQ(child<QLabel>("status")->text(), "Search cancelled; nothing changed");
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 #include <QToolButton>
 #include <string>
 
+#include "device/VX37RO.h"
 #include "setup/PortWatcher.h"
 #include "tests/setup/WindowFixture.h"
 #include "tests/support/SimProcess.h"
+#include "tests/support/TempDir.h"
 
 namespace tallix::test {
 namespace {
@@ -171,6 +173,42 @@ TEST_F(WindowControls, AddDeviceStoresWhatTheControlsShow) {
     EXPECT_NE(stored.find(R"(Speed="9600")"), std::string::npos) << stored;
     EXPECT_NE(stored.find(R"(LogicalID="1")"), std::string::npos) << stored;
     EXPECT_TRUE(alerts.empty());
+    EXPECT_EQ(child<QLabel>("status")->text(), "Stored front desk as the default device");
+}
+
+TEST_F(WindowStart, AnUnparseableFileIsKeptAndTheAlertNamesIt) {
+    // One stray character: every entry would be lost if the file were replaced.
+    std::string typo = kPrepared;
+    typo.insert(typo.find("<Devices>") + 9, "<");
+    ASSERT_TRUE(home.writePreferences(typo));
+    open();
+    ASSERT_EQ(alerts.size(), 1U);
+    EXPECT_TRUE(alerts[0].onMainThread);
+    const std::string prefix = "The preferences file could not be read. It was kept as ";
+    ASSERT_EQ(alerts[0].message.rfind(prefix, 0), 0U) << alerts[0].message;
+    const std::string kept = alerts[0].message.substr(
+        prefix.size(), alerts[0].message.find(" and a new") - prefix.size());
+    EXPECT_EQ(kept.rfind(home.preferencesFile() + ".broken-", 0), 0U) << kept;
+    EXPECT_EQ(TempDir::ReadFile(kept), typo);
+    EXPECT_NE(home.readPreferences(), typo) << "replaced by the start-up document";
+}
+
+TEST_F(WindowControls, AnUnwritableFolderIsToldAndTheControlsStay) {
+    // A regular file where the Library folder should be: writes fail, for root as well.
+    ASSERT_TRUE(TempDir::WriteFile(home.path() + "/Library", "not a folder"));
+    open();
+    alerts.clear();
+    combo("cbDevSN")->setEditText("SN-NEW");
+    QTest::mouseClick(button("btSetDefault"), Qt::LeftButton);
+    ASSERT_EQ(alerts.size(), 1U);
+    EXPECT_EQ(alerts[0].style, AlertStyle::Critical);
+    EXPECT_EQ(alerts[0].message, "The preferences file could not be written.");
+    EXPECT_NE(alerts[0].informativeText.find("Not a directory"), std::string::npos)
+        << alerts[0].informativeText;
+    EXPECT_EQ(child<QLabel>("status")->text(), "The preferences file could not be written.");
+    EXPECT_EQ(items(combo("cbDevSN")), QStringList{});
+    EXPECT_EQ(combo("cbDevSN")->currentText(), "SN-NEW");
+    EXPECT_EQ(TempDir::ReadFile(home.path() + "/Library"), "not a folder");
 }
 
 TEST_F(WindowControls, StoredLogicalIDAboveTheRangeIsShownAndStoredAsItIs) {
@@ -217,6 +255,40 @@ TEST_F(WindowPrinter, SerialNumberArrivesWhileTheEventLoopRuns) {
     EXPECT_TRUE(button("btAddDevice")->isEnabled());
     EXPECT_FALSE(child<QProgressBar>("busyBar")->isVisible());
     EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(WindowPrinter, TestRunsAtTheSpeedShownAndSaysItPrinted) {
+    SimProcess sim({"--baud", "19200"});
+    ASSERT_TRUE(sim.ready());
+    open();
+    combo("cbDevPath")->setEditText(QString::fromStdString(sim.path()));
+    combo("cbDevSpeed")->setEditText("19200");
+    QTest::mouseClick(button("btTest"), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->busy(); }, 20000));
+    EXPECT_TRUE(alerts.empty());
+    EXPECT_EQ(child<QLabel>("status")->text().toStdString(),
+              "Test report printed on " + sim.path());
+    EXPECT_EQ(sim.executedCommands(), std::vector<std::string>{"A;;;X;"});
+}
+
+TEST_F(WindowPrinter, CancelStopsATestThatWaitsForAPrinterAndClosesThePort) {
+    SimProcess sim({"--mute"});
+    ASSERT_TRUE(sim.ready());
+    open();
+    combo("cbDevPath")->setEditText(QString::fromStdString(sim.path()));
+    QTest::mouseClick(button("btTest"), Qt::LeftButton);
+    ASSERT_TRUE(window->busy());
+    EXPECT_TRUE(button("btCancel")->isVisible());
+    // Once the printer has been asked, the wait is stopped.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sim.journalLines().empty(); }, 10000));
+    QTest::mouseClick(button("btCancel"), Qt::LeftButton);
+    // Far less than the 42 s the link would otherwise wait.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->busy(); }, 10000));
+    EXPECT_TRUE(alerts.empty());
+    EXPECT_EQ(child<QLabel>("status")->text(), "Cancelled; the port is closed");
+    VX37RO device;
+    EXPECT_TRUE(device.Open(sim.path(), 9600)) << "the port is free again";
+    device.Close();
 }
 
 TEST_F(WindowPrinter, TestErrorComesBackOnTheMainThread) {

@@ -5,6 +5,7 @@
 // can be checked without a line. It opens nothing itself; a script may have it pass the calls
 // on to a real device (for example one on the virtual printer's line).
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -200,6 +201,13 @@ class RecordingDevice final : public Device {
     void KnowSlowest(double seconds) override {
         if (forward_) {
             forward_->KnowSlowest(seconds);
+        }
+    }
+
+    // Passed on, not recorded: a recording device has no line to stop.
+    void SetCancel(const std::atomic<bool>* cancel) override {
+        if (forward_) {
+            forward_->SetCancel(cancel);
         }
     }
 
