@@ -15,6 +15,7 @@ expected=(
   bin/tallix-sim
   share/man/man1/tallix.1
   share/man/man1/tallix-sim.1
+  share/man/man8/tallixd.8
   share/doc/tallix/README.md
   share/doc/tallix/README.tallix-sim.md
   share/doc/tallix/examples/receipt.txt
