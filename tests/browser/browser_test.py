@@ -181,7 +181,7 @@ def service_get(service, path):
         return response.read()
 
 
-def check_foreign(outcome, journal_path):
+def check_foreign(outcome, journal_path, service):
     if "error" in outcome:
         raise Failure(f"the foreign page failed: {outcome['error']}")
     # The no-cors post reached the service and was answered, which the page cannot read.
@@ -197,6 +197,9 @@ def check_foreign(outcome, journal_path):
     if printed:
         raise Failure(f"a page from another origin made the printer execute {len(printed)} "
                       f"commands, the first {printed[0]!r}")
+    printer = json.loads(service_get(service, f"/v1/printers/{PRINTER}"))
+    if printer.get("jobsQueued") != 0:
+        raise Failure(f"a page from another origin left a job queued: {printer}")
     print("foreign origin: no-cors post, simple post, fetch with the token and form post "
           "all refused; the printer executed nothing")
 
@@ -207,8 +210,11 @@ def check_allowed(outcome, receipt, journal_path, service):
     first, again = outcome["first"], outcome["again"]
     if first["status"] != 200 or first["job"].get("state") != "done":
         raise Failure(f"the receipt did not print in time: {first}")
-    if again["status"] != 200 or again["job"].get("id") != first["job"].get("id"):
-        raise Failure(f"the same key again gave another job: {again} after {first}")
+    if first["job"].get("exitCode") != 0 or first["replayed"] is not None:
+        raise Failure(f"the receipt did not end as a new job with exit code 0: {first}")
+    if (again["status"] != 200 or again["job"].get("id") != first["job"].get("id")
+            or again["replayed"] != "true"):
+        raise Failure(f"the same key again did not give the stored job: {again} after {first}")
     commands = command_lines(receipt)
     printed = executed_commands(journal_path)
     if len(printed) != len(commands):
@@ -263,7 +269,7 @@ def run(tallixd, sim, receipt_path, pages, chromium, work):
         query = f"service={service}&printer={PRINTER}&token={TOKEN}"
         # First the foreign page, so that the journal shows what it achieved alone.
         check_foreign(browser.visit(foreign, "foreign.html", query + "&key=foreign-1"),
-                      journal_path)
+                      journal_path, service)
         check_allowed(browser.visit(allowed, "allowed.html", query + "&key=till-receipt-1"),
                       receipt, journal_path, service)
     except Failure:
