@@ -80,7 +80,8 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
 int RunOnOpenDevice(const Options& options, Device& device, const std::string& serialNumber,
-                    const StopRequested& stop, JobJournal* journal) {
+                    const StopRequested& stop, JobJournal* journal,
+                    const std::optional<JobIdentity>& identity) {
     if (stop && stop()) {
         return kExitResultFileFailed;
     }
@@ -97,10 +98,13 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
         result->Close();
         return written ? kExitOk : kExitResultWriteFailed;
     }
-    const CommandFileRead commands = ReadCommandFile(options.commandFilePath);
+    CommandFileRead commands = ReadCommandFile(options.commandFilePath);
     if (commands.status != kExitOk) {
         result->Close();
         return commands.status;
+    }
+    if (identity) {
+        commands.identity = *identity;
     }
     const bool allAnswered = RunJob(options, device, *result, commands, *journal, stop);
     result->Close();
@@ -124,7 +128,13 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         options.speed = ParseLeadingInt(options.speedText);
         options.logicalID = ParseLeadingInt(options.logicalIDText);
     }
+    JobSettings job;
+    return RunCompleteBatch(options, makeDevice, stop, journalFolder, openError, job);
+}
 
+int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
+                     const StopRequested& stop, const std::string& journalFolder,
+                     PortError* openError, JobSettings& job) {
     const std::unique_ptr<Device> device = makeDevice();
     if (!device || options.deviceType != kDeviceTypeVX37) {
         return kExitWrongDeviceType;
@@ -146,10 +156,23 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
     if (!device->Oxel_GetSerial(serialNumber)) {
         return kExitSerialNumberFailed;
     }
+    job.serialNumber = serialNumber;
+    if (!job.requiredSerialNumber.empty() && serialNumber != job.requiredSerialNumber) {
+        job.wrongPrinter = true;
+        return kExitSerialNumberFailed;
+    }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr);
+        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, std::nullopt);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
+    // A job named by its caller runs once: when the printer finished it, a run that was cut
+    // off before its caller heard so must not print it again.
+    if (job.identity && journal.saved() && journal.saved()->finished &&
+        journal.saved()->job == *job.identity) {
+        TraceJournal("the printer's last job is this one and it finished: nothing is sent");
+        job.alreadyFinished = true;
+        return kExitOk;
+    }
     // A printer that answers late may still be answering wake-ups of the run that stopped
     // part-way; such an answer carries the counter as it was then, and a resume decided on it
     // could send an executed line again. So before a job may be continued, the line settles
@@ -162,7 +185,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
             return kExitSerialNumberFailed;
         }
     }
-    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal);
+    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal, job.identity);
 }
 
 }  // namespace tallix
