@@ -34,6 +34,8 @@ CHROMIUM_FLAGS = [
     "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
     "--disable-background-networking", "--disable-component-update", "--disable-sync",
     "--disable-dev-shm-usage", "--disable-extensions", "--mute-audio",
+    # The pages' console messages go to the log, which a failure shows.
+    "--enable-logging=stderr", "--v=0",
 ]
 
 
@@ -127,6 +129,15 @@ class Browser:
         self.program = program
         self.work = work
         self.runs = 0
+        self.last_log = None
+
+    def show_log(self):
+        """The console messages of the last page, and what else Chromium said at the end."""
+        if self.last_log:
+            with open(self.last_log, errors="replace") as log:
+                lines = log.read().splitlines()
+            console = [line for line in lines if "CONSOLE" in line]
+            sys.stderr.write("\n".join(console + lines[-20:]) + "\n")
 
     def visit(self, server, page, query):
         self.runs += 1
@@ -137,12 +148,9 @@ class Browser:
             browser = subprocess.Popen(
                 [self.program, *CHROMIUM_FLAGS, f"--user-data-dir={profile}", url],
                 stdin=subprocess.DEVNULL, stdout=log, stderr=log, start_new_session=True)
+        self.last_log = log_path
         try:
             return server.await_report()
-        except Failure:
-            with open(log_path, errors="replace") as log:
-                sys.stderr.write(log.read()[-3000:])
-            raise
         finally:
             # Chromium's helpers share its session: end them with it.
             os.killpg(browser.pid, signal.SIGTERM)
@@ -232,7 +240,7 @@ def run(tallixd, sim, receipt_path, pages, chromium, work):
     with open(receipt_path, "rb") as file:
         receipt = file.read()
     deadline = time.monotonic() + DEADLINE_SECONDS
-    printer = sim_process = service_process = None
+    printer = sim_process = service_process = browser = None
     allowed = PageServer(pages, receipt)
     foreign = PageServer(pages, receipt)
     try:
@@ -273,6 +281,8 @@ def run(tallixd, sim, receipt_path, pages, chromium, work):
         check_allowed(browser.visit(allowed, "allowed.html", query + "&key=till-receipt-1"),
                       receipt, journal_path, service)
     except Failure:
+        if browser:
+            browser.show_log()
         errors_path = os.path.join(work, "tallixd.err")
         if os.path.exists(errors_path):
             with open(errors_path, errors="replace") as file:
