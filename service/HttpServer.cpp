@@ -8,6 +8,7 @@
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
+#include <limits>
 #include <map>
 
 namespace tallix {
@@ -38,14 +39,15 @@ class Waiter {
 struct HttpServer::Impl {
     explicit Impl(Api& api) : api(api), signals(io, SIGTERM, SIGINT) {}
 
+    // Declared before the I/O context, so they outlive the sessions that it destroys last.
     Api& api;
+    std::size_t connections = 0;
+    std::multimap<std::string, std::weak_ptr<Waiter>> waiters;
+    std::vector<std::string> announcements;
     net::io_context io{1};
     net::signal_set signals;
     std::vector<std::unique_ptr<Tcp::acceptor>> tcpAcceptors;
     std::vector<std::unique_ptr<Local::acceptor>> localAcceptors;
-    std::vector<std::string> announcements;
-    std::size_t connections = 0;
-    std::multimap<std::string, std::weak_ptr<Waiter>> waiters;
 
     template <class Protocol>
     void Accept(typename Protocol::acceptor& acceptor, bool tcp);
@@ -91,7 +93,8 @@ class Session : public Waiter, public std::enable_shared_from_this<Session<Proto
         parser_->header_limit(static_cast<std::uint32_t>(kHeaderLimit));
         // The body's limit is checked once the header has been screened: a foreign origin
         // hears 403 before anything else.
-        parser_->body_limit(boost::none);
+        // (Not boost::none: this Beast compares a length with an empty limit as over it.)
+        parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
         stream_.expires_after(kHeaderTimeout);
         http::async_read_header(
             stream_, buffer_, *parser_,

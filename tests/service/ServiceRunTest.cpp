@@ -3,6 +3,7 @@
 // their status and leave nothing printed and nothing stored, another printer is never printed
 // on.
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
