@@ -283,14 +283,17 @@ TEST_F(ServiceRun, ClientsThatTrickleOrHoardConnectionsCannotLockOthersOut) {
     for (std::size_t i = 0; i < 64; ++i) {
         const int fd = client.Connect();
         ASSERT_GE(fd, 0);
-        ASSERT_EQ(::send(fd, "GET /v1/health HTTP/1.1\r\nHost: loc", 36, MSG_NOSIGNAL), 36);
+        const std::string half = "GET /v1/health HTTP/1.1\r\nHost: loc";
+        ASSERT_EQ(::send(fd, half.data(), half.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(half.size()));
         idle.push_back(fd);
     }
     ASSERT_TRUE(test::WaitFor([&] { return client.Request("GET", "/v1/health").status == 503; }));
     for (const int fd : idle) {
         bool closed = false;
-        (void)test::ReadUntilClosed(fd, std::chrono::seconds(30), &closed);
+        const std::string answer = test::ReadUntilClosed(fd, std::chrono::seconds(30), &closed);
         EXPECT_TRUE(closed) << "a header that does not come in time closes the connection";
+        EXPECT_EQ(answer, "") << "and nothing is answered to half a request";
         ::close(fd);
     }
     EXPECT_TRUE(test::WaitFor([&] { return client.Request("GET", "/v1/health").status == 200; }));
