@@ -74,8 +74,8 @@ class Session : public Waiter, public std::enable_shared_from_this<Session<Proto
   public:
     using Stream = beast::basic_stream<Protocol>;
 
-    Session(HttpServer::Impl& server, typename Protocol::socket socket, bool tcp)
-        : server_(server), stream_(std::move(socket)), tcp_(tcp), timer_(server.io) {
+    Session(HttpServer::Impl& server, typename Protocol::socket socket, bool tcp, bool busy)
+        : server_(server), stream_(std::move(socket)), tcp_(tcp), busy_(busy), timer_(server.io) {
         ++server_.connections;
     }
     ~Session() override { --server_.connections; }
@@ -126,6 +126,11 @@ class Session : public Waiter, public std::enable_shared_from_this<Session<Proto
         }
         if (std::optional<HttpResponse> refused = server_.api.Screen(request_)) {
             return Fail(std::move(*refused));
+        }
+        if (busy_) {
+            HttpResponse busy = Problem(503, "too many connections; try again");
+            busy.headers.emplace_back("Retry-After", "1");
+            return Fail(std::move(busy));
         }
         const boost::optional<std::uint64_t> length = parser_->content_length();
         if (length && *length > kBodyLimit) {
@@ -263,6 +268,7 @@ class Session : public Waiter, public std::enable_shared_from_this<Session<Proto
     HttpServer::Impl& server_;
     Stream stream_;
     bool tcp_;
+    bool busy_;  // over the connection limit: every request is answered 503
     net::steady_timer timer_;
     beast::flat_buffer buffer_{kHeaderLimit + kBodyLimit + 4096};
     std::optional<http::request_parser<http::string_body>> parser_;
@@ -275,17 +281,6 @@ class Session : public Waiter, public std::enable_shared_from_this<Session<Proto
     std::array<char, 16384> scratch_{};
     std::size_t drained_ = 0;
 };
-
-// What a connection over the limit hears before it is closed.
-const std::string& BusyAnswer() {
-    static const std::string answer = [] {
-        const HttpResponse problem = Problem(503, "too many connections; try again");
-        return "HTTP/1.1 503 Service Unavailable\r\nContent-Type: application/problem+json\r\n"
-               "Retry-After: 1\r\nConnection: close\r\nContent-Length: " +
-               std::to_string(problem.body.size()) + "\r\n\r\n" + problem.body;
-    }();
-    return answer;
-}
 
 std::string TcpText(const Tcp::endpoint& endpoint) {
     const net::ip::address address = endpoint.address();
@@ -303,12 +298,11 @@ void HttpServer::Impl::Accept(typename Protocol::acceptor& acceptor, bool tcp) {
             return;
         }
         if (!ec) {
-            if (connections >= kConnectionLimit) {
-                ErrorCode ignored;
-                net::write(socket, net::buffer(BusyAnswer()), ignored);
-                socket.shutdown(Protocol::socket::shutdown_both, ignored);
-            } else {
-                std::make_shared<Session<Protocol>>(*this, std::move(socket), tcp)->Start();
+            // Past the limit a connection still hears why (once its header is in, within
+            // the header's time); past twice the limit it is closed at once.
+            if (connections < 2 * kConnectionLimit) {
+                const bool busy = connections >= kConnectionLimit;
+                std::make_shared<Session<Protocol>>(*this, std::move(socket), tcp, busy)->Start();
             }
         }
         Accept<Protocol>(acceptor, tcp);

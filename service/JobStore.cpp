@@ -86,7 +86,10 @@ void RemoveFolder(const std::string& path) {
         while (const dirent* entry = ::readdir(dir)) {
             const std::string name = entry->d_name;
             if (name != "." && name != "..") {
-                (void)::unlink((path + "/" + name).c_str());
+                std::string file = path;
+                file += '/';
+                file += name;
+                (void)::unlink(file.c_str());
             }
         }
         ::closedir(dir);
@@ -132,7 +135,7 @@ const char* JobStateName(JobState state) {
     return "queued";
 }
 
-JobStore::JobStore(std::string stateFolder)
+JobStore::JobStore(const std::string& stateFolder)
     : folder_(stateFolder + "/jobs"), journalFolder_(stateFolder + "/journals") {}
 
 std::unique_ptr<JobStore> JobStore::Open(const std::string& stateFolder, std::string& error) {

@@ -109,7 +109,7 @@ class JobStore {
     std::vector<std::string> Printers() const;
 
   private:
-    explicit JobStore(std::string stateFolder);
+    explicit JobStore(const std::string& stateFolder);
     bool Load(std::string& error);
     bool WriteState(const JobRecord& record);
 

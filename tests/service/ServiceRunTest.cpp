@@ -5,6 +5,7 @@
 
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <nlohmann/json.hpp>
@@ -272,6 +273,30 @@ TEST_F(ServiceRun, AnotherPrinterOnThePortIsNeverPrintedOnAndAQueuedJobCanBeRemo
     EXPECT_EQ(client.Request("GET", posted.header("location")).status, 404);
     EXPECT_EQ(sim.executedCommands().size(), 0u);
     EXPECT_EQ(StoredJobs(state.path()), 0u);
+}
+
+TEST_F(ServiceRun, ClientsThatTrickleOrHoardConnectionsCannotLockOthersOut) {
+    const HttpClient client = service->Unix();
+    // 64 connections that send half a header and stop: the 65th is turned away, and each of
+    // the 64 is closed once its header is late.
+    std::vector<int> idle;
+    for (std::size_t i = 0; i < 64; ++i) {
+        const int fd = client.Connect();
+        ASSERT_GE(fd, 0);
+        const std::string half = "GET /v1/health HTTP/1.1\r\nHost: loc";
+        ASSERT_EQ(::send(fd, half.data(), half.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(half.size()));
+        idle.push_back(fd);
+    }
+    ASSERT_TRUE(test::WaitFor([&] { return client.Request("GET", "/v1/health").status == 503; }));
+    for (const int fd : idle) {
+        bool closed = false;
+        const std::string answer = test::ReadUntilClosed(fd, std::chrono::seconds(30), &closed);
+        EXPECT_TRUE(closed) << "a header that does not come in time closes the connection";
+        EXPECT_EQ(answer, "") << "and nothing is answered to half a request";
+        ::close(fd);
+    }
+    EXPECT_TRUE(test::WaitFor([&] { return client.Request("GET", "/v1/health").status == 200; }));
 }
 
 TEST(ServiceStart, RefusesWhatWouldServeBeyondThisMachineOrWithoutTokens) {

@@ -112,7 +112,7 @@ HttpAnswer HttpClient::Raw(const std::string& bytes, std::chrono::milliseconds t
     // The service may answer and close before it has read everything (a refused request):
     // what it sent is read in any case.
     (void)SendAll(fd, bytes.data(), bytes.size());
-    const std::string answer = ReadUntilClosed(fd, timeout);
+    const std::string answer = ReadUntilClosed(fd, timeout, nullptr);
     ::close(fd);
     return ParseAnswer(answer);
 }
@@ -129,8 +129,11 @@ void HttpClient::SendCut(const std::string& bytes, std::size_t count) const {
     ::close(fd);
 }
 
-std::string ReadUntilClosed(int fd, std::chrono::milliseconds timeout) {
+std::string ReadUntilClosed(int fd, std::chrono::milliseconds timeout, bool* closed) {
     std::string bytes;
+    if (closed != nullptr) {
+        *closed = false;
+    }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     char chunk[16384];
     for (;;) {
@@ -152,6 +155,9 @@ std::string ReadUntilClosed(int fd, std::chrono::milliseconds timeout) {
             continue;
         }
         if (got <= 0) {
+            if (closed != nullptr) {
+                *closed = true;
+            }
             break;
         }
         bytes.append(chunk, static_cast<std::size_t>(got));

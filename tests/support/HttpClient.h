@@ -59,7 +59,9 @@ class HttpClient {
 // Parses an answer's bytes: status line, headers and the body (Content-Length or to the end).
 HttpAnswer ParseAnswer(const std::string& bytes);
 
-// Reads from fd until the peer closes or timeout; what came.
-std::string ReadUntilClosed(int fd, std::chrono::milliseconds timeout);
+// Reads from fd until the peer closes or timeout; what came. closed (when given) tells
+// whether the peer closed.
+std::string ReadUntilClosed(int fd, std::chrono::milliseconds timeout, bool* closed);
+
 
 }  // namespace tallix::test
