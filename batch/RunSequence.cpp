@@ -106,7 +106,8 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
 // file is closed before this returns, so before the printer.
 int RunOnOpenDevice(const Options& options, Device& device, const std::string& serialNumber,
                     const StopRequested& stop, JobJournal* journal,
-                    std::optional<CommandFileRead> readEarly, std::string* reason) {
+                    std::optional<CommandFileRead> readEarly,
+                    const std::optional<JobIdentity>& identity, std::string* reason) {
     if (stop && stop()) {
         return kExitResultFileFailed;
     }
@@ -126,7 +127,7 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
         result->Close();
         return written ? kExitOk : kExitResultWriteFailed;
     }
-    const CommandFileRead commands =
+    CommandFileRead commands =
         readEarly ? std::move(*readEarly)
                   : ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
     if (commands.stopped) {
@@ -137,6 +138,9 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
     if (commands.status != kExitOk) {
         result->Close();
         return commands.status;
+    }
+    if (identity) {
+        commands.identity = *identity;
     }
     const bool allAnswered = RunJob(options, device, *result, commands, *journal, stop);
     result->Close();
@@ -164,7 +168,13 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         options.speed = ParseLeadingInt(options.speedText);
         options.logicalID = ParseLeadingInt(options.logicalIDText);
     }
+    JobSettings job;
+    return RunCompleteBatch(options, makeDevice, stop, journalFolder, openError, job, reason);
+}
 
+int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
+                     const StopRequested& stop, const std::string& journalFolder,
+                     PortError* openError, JobSettings& job, std::string* reason) {
     const std::unique_ptr<Device> device = makeDevice();
     if (!device || options.deviceType != kDeviceTypeVX37) {
         Explain(reason, DeviceTypeProblem(options.deviceType));
@@ -195,8 +205,14 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
     if (!device->Oxel_GetSerial(serialNumber)) {
         return kExitSerialNumberFailed;
     }
+    job.serialNumber = serialNumber;
+    if (!job.requiredSerialNumber.empty() && serialNumber != job.requiredSerialNumber) {
+        job.wrongPrinter = true;
+        return kExitSerialNumberFailed;
+    }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, std::nullopt, reason);
+        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, std::nullopt, std::nullopt,
+                               reason);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
     if (!journal.distrust().empty()) {
@@ -205,6 +221,13 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         LogToSystem("batch run of " + options.commandFilePath + ": job " + journal.distrust());
     }
     const std::optional<JobState>& saved = journal.saved();
+    // A job named by its caller runs once: when the printer finished it, a run that was cut
+    // off before its caller heard so must not print it again.
+    if (job.identity && saved && saved->finished && saved->job == *job.identity) {
+        TraceJournal("the printer's last job is this one and it finished: nothing is sent");
+        job.alreadyFinished = true;
+        return kExitOk;
+    }
     if (saved) {
         device->KnowSlowest(saved->slowestMs / 1000.0);
     }
@@ -237,7 +260,7 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
         device->SettleBeforeNextFrame();
     }
     return RunOnOpenDevice(options, *device, serialNumber, stop, &journal, std::move(readEarly),
-                           reason);
+                           job.identity, reason);
 }
 
 }  // namespace tallix

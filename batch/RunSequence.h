@@ -4,11 +4,13 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "batch/CommandDispatch.h"
 #include "batch/Options.h"
 #include "device/Device.h"
+#include "journal/JobIdentity.h"
 #include "serial/PortError.h"
 
 namespace tallix {
@@ -32,5 +34,29 @@ int RunBatch(const Options& options, const StopRequested& stop = {}, PortError* 
 int RunBatch(const Options& options, const DeviceFactory& makeDevice,
              const StopRequested& stop = {}, const std::string& journalFolder = {},
              PortError* openError = nullptr, std::string* reason = nullptr);
+
+// What a program that runs jobs for others (the printer service) asks of a run besides the
+// options, and what it learns from it.
+struct JobSettings {
+    // Names the job in the job journal instead of the command file's bytes.
+    std::optional<JobIdentity> identity;
+    // When not "": a printer that answers with another serial number ends the run before the
+    // result file is touched (kExitSerialNumberFailed, wrongPrinter set). Nothing is sent.
+    std::string requiredSerialNumber;
+
+    // Set by the run: the printer that answered is not the required one.
+    bool wrongPrinter = false;
+    // Set by the run: the journal shows this job (by identity) finished, so nothing was sent
+    // and the result file was left as the finishing run wrote it (kExitOk).
+    bool alreadyFinished = false;
+    // Set by the run: the serial number the printer answered with ("" before that stage).
+    std::string serialNumber;
+};
+
+// The run of options that are complete already (speed and logical ID included: the
+// preferences file is not consulted), from the device stage on.
+int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
+                     const StopRequested& stop, const std::string& journalFolder,
+                     PortError* openError, JobSettings& job, std::string* reason = nullptr);
 
 }  // namespace tallix

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks that everything a till needs is there.
-#   install-tree.sh CMAKE BUILD-FOLDER WITH-SETUP(ON|OFF)
+#   install-tree.sh CMAKE BUILD-FOLDER WITH-SETUP(ON|OFF) WITH-SERVICE(ON|OFF)
 set -euo pipefail
 cmake=$1
 build=$2
 with_setup=$3
+with_service=$4
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/tallix-install.XXXXXX")
 trap 'rm -rf "$prefix"' EXIT
@@ -15,6 +16,7 @@ expected=(
   bin/tallix-sim
   share/man/man1/tallix.1
   share/man/man1/tallix-sim.1
+  share/man/man8/tallixd.8
   share/doc/tallix/README.md
   share/doc/tallix/README.tallix-sim.md
   share/doc/tallix/examples/receipt.txt
@@ -32,6 +34,9 @@ if [ "$with_setup" = ON ]; then
     share/icons/hicolor/256x256/apps/tallix-setup.png
   )
 fi
+if [ "$with_service" = ON ]; then
+  expected+=(sbin/tallixd)
+fi
 missing=0
 for file in "${expected[@]}"; do
   if [ ! -s "$prefix/$file" ]; then
@@ -39,9 +44,9 @@ for file in "${expected[@]}"; do
     missing=1
   fi
 done
-for program in tallix tallix-sim tallix-setup; do
-  if [ -e "$prefix/bin/$program" ] && [ ! -x "$prefix/bin/$program" ]; then
-    echo "not executable: bin/$program" >&2
+for program in bin/tallix bin/tallix-sim bin/tallix-setup sbin/tallixd; do
+  if [ -e "$prefix/$program" ] && [ ! -x "$prefix/$program" ]; then
+    echo "not executable: $program" >&2
     missing=1
   fi
 done
@@ -50,6 +55,9 @@ done
 # The installed programs run from there.
 "$prefix/bin/tallix" --version | grep -qx "tallix [0-9][0-9.]*"
 "$prefix/bin/tallix-sim" --help >/dev/null
+if [ "$with_service" = ON ]; then
+  "$prefix/sbin/tallixd" --version | grep -qx "tallixd [0-9][0-9.]*"
+fi
 if [ "$with_setup" = ON ]; then
   # The installed tallix starts the installed tallix-setup next to it; with no display that
   # one answers with its one line and 127.

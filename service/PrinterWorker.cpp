@@ -1,0 +1,173 @@
+#include "service/PrinterWorker.h"
+
+#include <ctime>
+
+#include "service/JobExecution.h"
+#include "service/ResultLines.h"
+
+namespace tallix {
+namespace {
+
+std::string NowText() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    (void)gmtime_r(&now, &utc);
+    char text[32];
+    (void)std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+}  // namespace
+
+const char* PrinterStateName(PrinterState state) {
+    switch (state) {
+        case PrinterState::Idle:
+            return "idle";
+        case PrinterState::Printing:
+            return "printing";
+        case PrinterState::Waiting:
+            return "waiting";
+        case PrinterState::Offline:
+            return "offline";
+    }
+    return "idle";
+}
+
+PrinterWorker::PrinterWorker(DeviceEntry entry, JobStore& store, DeviceFactory makeDevice,
+                             std::function<void(const std::string&)> jobChanged, RetryPauses pauses)
+    : entry_(std::move(entry)),
+      store_(store),
+      makeDevice_(std::move(makeDevice)),
+      jobChanged_(std::move(jobChanged)),
+      pauses_(pauses) {
+    status_.serialNumber = entry_.serialNumber;
+    thread_ = std::thread([this] { Loop(); });
+}
+
+PrinterWorker::~PrinterWorker() {
+    Stop();
+}
+
+PrinterStatus PrinterWorker::status() const {
+    const std::lock_guard lock(mutex_);
+    return status_;
+}
+
+void PrinterWorker::Wake() {
+    {
+        const std::lock_guard lock(mutex_);
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+void PrinterWorker::Stop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+bool PrinterWorker::stopping() const {
+    const std::lock_guard lock(mutex_);
+    return stop_;
+}
+
+void PrinterWorker::SetState(PrinterState state, const std::string& error) {
+    const std::lock_guard lock(mutex_);
+    status_.state = state;
+    if (!error.empty()) {
+        status_.lastError = error;
+        status_.lastErrorAt = NowText();
+    }
+}
+
+bool PrinterWorker::Pause(std::chrono::milliseconds pause) {
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, pause, [this] { return stop_; });
+    return !stop_;
+}
+
+void PrinterWorker::Loop() {
+    std::chrono::milliseconds pause = pauses_.first;
+    while (!stopping()) {
+        const std::optional<JobRecord> job = store_.Claim(entry_.key);
+        if (!job) {
+            std::unique_lock lock(mutex_);
+            status_.state = PrinterState::Idle;
+            wake_.wait(lock, [this] { return stop_ || woken_; });
+            woken_ = false;
+            continue;
+        }
+        jobChanged_(job->id);
+        if (RunOne(*job)) {
+            pause = pauses_.first;
+            continue;
+        }
+        if (!Pause(pause)) {
+            break;
+        }
+        pause = std::min(pause * 2, pauses_.limit);
+    }
+}
+
+bool PrinterWorker::RunOne(JobRecord job) {
+    if (job.state != JobState::Waiting) {
+        SetState(PrinterState::Printing);
+    }
+    JobRun run;
+    run.commandFilePath = store_.BodyPath(job.id);
+    run.resultFilePath = store_.ResultPath(job.id);
+    run.entry = entry_;
+    run.journalFolder = store_.journalFolder();
+    run.identity = JobStore::JournalIdentity(job.idempotencyKey, store_.ReadBody(job.id));
+    const JobRunOutcome outcome = ExecuteJob(run, makeDevice_, [this] { return stopping(); });
+
+    switch (outcome.end) {
+        case JobEnd::Stopped:
+            return true;  // the job stays as it is; the next start continues it
+        case JobEnd::NotReached:
+        case JobEnd::WrongPrinter:
+            // Nothing was sent in this run: the job keeps its place. One that has a result
+            // file has run part-way before (the file is made only once the right printer
+            // answered) and waits for the printer; any other is still only queued.
+            if (job.state == JobState::Running) {
+                job.state = store_.HasResult(job.id) ? JobState::Waiting : JobState::Queued;
+                store_.Update(job);
+                jobChanged_(job.id);
+            }
+            SetState(job.state == JobState::Waiting ? PrinterState::Waiting : PrinterState::Offline,
+                     outcome.reason);
+            return false;
+        case JobEnd::AlreadyFinished:
+        case JobEnd::Ended:
+            break;
+    }
+    const ResultSummary summary = Summarize(ParseResultLines(store_.ReadResult(job.id)));
+    if (outcome.end == JobEnd::Ended && summary.unanswered &&
+        !PrinterAnswers(entry_, makeDevice_)) {
+        // The printer fell silent part-way: the job stays first, and its next run continues
+        // it through the journal once the printer answers again.
+        job.state = JobState::Waiting;
+        store_.Update(job);
+        jobChanged_(job.id);
+        SetState(PrinterState::Waiting,
+                 "the printer on " + entry_.path + " stopped answering during job " + job.id);
+        return false;
+    }
+    job.state = JobState::Done;
+    job.exitCode = outcome.exitCode;
+    job.endedOnFailure = summary.anyFailure;
+    store_.Update(job);
+    jobChanged_(job.id);
+    if (summary.anyFailure) {
+        SetState(PrinterState::Printing, "job " + job.id + " ended on a line the printer refused");
+    }
+    return true;
+}
+
+}  // namespace tallix

@@ -1,0 +1,93 @@
+#pragma once
+
+// One printer's worker: a thread that runs the printer's jobs one after another in the order
+// they were accepted. It opens the port for a job and closes it after, so batch mode and the
+// set-up window can use the printer between jobs (the port's lock arbitrates).
+//
+// Never twice, never lost:
+// - A job is taken from the store only when the one before it is done; a job that stopped
+//   part-way (the printer fell silent, or the service was killed) stays first and blocks the
+//   queue, so nothing else prints into its open receipt.
+// - Every run of a job, the first one and every later one, goes through the printer's job
+//   journal under the job's own identity (idempotency key and command file): lines that the
+//   printer executed are answered without being sent, and a job that the journal shows
+//   finished is not sent again at all. What the journal cannot decide it settles the way
+//   batch mode does (a line it cannot prove executed is sent; one it cannot prove unexecuted
+//   is not).
+// - Before a job the printer's serial number is compared with the entry's: another printer is
+//   never printed on.
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "config/Preferences.h"
+#include "device/Device.h"
+#include "service/JobStore.h"
+
+namespace tallix {
+
+enum class PrinterState { Idle, Printing, Waiting, Offline };
+
+const char* PrinterStateName(PrinterState state);
+
+struct PrinterStatus {
+    PrinterState state = PrinterState::Idle;
+    std::string serialNumber;  // the entry's, else the one last read
+    std::string lastError;     // "" when none
+    std::string lastErrorAt;   // UTC, ISO 8601
+};
+
+// How long the worker waits before it tries a silent or unreachable printer again: it grows
+// from first to at most limit.
+struct RetryPauses {
+    std::chrono::milliseconds first{1000};
+    std::chrono::milliseconds limit{30000};
+};
+
+class PrinterWorker {
+  public:
+    // jobChanged is called (on the worker's thread) with a job's id whenever its state changed.
+    PrinterWorker(DeviceEntry entry, JobStore& store, DeviceFactory makeDevice,
+                  std::function<void(const std::string&)> jobChanged, RetryPauses pauses = {});
+    ~PrinterWorker();  // Stop()
+    PrinterWorker(const PrinterWorker&) = delete;
+    PrinterWorker& operator=(const PrinterWorker&) = delete;
+
+    const DeviceEntry& entry() const { return entry_; }
+    PrinterStatus status() const;
+
+    // A job was queued (or queued again): look at the queue.
+    void Wake();
+    // Ends the run in flight at its next line (the job continues at the next start) and
+    // joins the thread.
+    void Stop();
+
+  private:
+    void Loop();
+    // Runs one job; false when the worker must pause before trying the job again.
+    bool RunOne(JobRecord job);
+    void SetState(PrinterState state, const std::string& error = {});
+    // Waits for the pause or a stop; false when stopping.
+    bool Pause(std::chrono::milliseconds pause);
+    bool stopping() const;
+
+    DeviceEntry entry_;
+    JobStore& store_;
+    DeviceFactory makeDevice_;
+    std::function<void(const std::string&)> jobChanged_;
+    RetryPauses pauses_;
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool woken_ = false;
+    bool stop_ = false;
+    PrinterStatus status_;
+    std::thread thread_;
+};
+
+}  // namespace tallix
