@@ -131,18 +131,24 @@ bool PrinterWorker::RunOne(JobRecord job) {
         case JobEnd::Stopped:
             return true;  // the job stays as it is; the next start continues it
         case JobEnd::NotReached:
-        case JobEnd::WrongPrinter:
+        case JobEnd::WrongPrinter: {
             // Nothing was sent in this run: the job keeps its place. One that has a result
             // file has run part-way before (the file is made only once the right printer
             // answered) and waits for the printer; any other is still only queued.
-            if (job.state == JobState::Running) {
+            // The printer's state is set before the job's, so that a client that sees the job
+            // waiting also sees the printer waiting.
+            const bool wasRunning = job.state == JobState::Running;
+            if (wasRunning) {
                 job.state = store_.HasResult(job.id) ? JobState::Waiting : JobState::Queued;
-                store_.Update(job);
-                jobChanged_(job.id);
             }
             SetState(job.state == JobState::Waiting ? PrinterState::Waiting : PrinterState::Offline,
                      outcome.reason);
+            if (wasRunning) {
+                store_.Update(job);
+                jobChanged_(job.id);
+            }
             return false;
+        }
         case JobEnd::AlreadyFinished:
         case JobEnd::Ended:
             break;
@@ -152,11 +158,11 @@ bool PrinterWorker::RunOne(JobRecord job) {
         !PrinterAnswers(entry_, makeDevice_)) {
         // The printer fell silent part-way: the job stays first, and its next run continues
         // it through the journal once the printer answers again.
+        SetState(PrinterState::Waiting,
+                 "the printer on " + entry_.path + " stopped answering during job " + job.id);
         job.state = JobState::Waiting;
         store_.Update(job);
         jobChanged_(job.id);
-        SetState(PrinterState::Waiting,
-                 "the printer on " + entry_.path + " stopped answering during job " + job.id);
         return false;
     }
     job.state = JobState::Done;
