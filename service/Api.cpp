@@ -398,9 +398,16 @@ ApiReply Api::Handle(const HttpRequest& request) {
             reply.response = MethodNotAllowed("POST");
             return reply;
         }
-        if (!store_.Requeue(id)) {
+        const JobStore::RequeueResult requeued = store_.Requeue(id);
+        if (requeued == JobStore::RequeueResult::NotRetryable) {
             reply.response =
                 Problem(409, "only a job that ended on a line the printer refused can be retried");
+            return reply;
+        }
+        if (requeued == JobStore::RequeueResult::AnotherRanSince) {
+            reply.response = Problem(409,
+                                     "another job has run on this printer since: a retry would "
+                                     "print the lines this job already printed again");
             return reply;
         }
         printers_.at(key)->Wake();

@@ -218,12 +218,14 @@ bool JobStore::Load(std::string& error) {
             }
             record.endedOnFailure = state.value("endedOnFailure", false);
             record.attempts = state.value("attempts", 0);
+            record.claimed = state.value("claimed", uint64_t{0});
             record.queuePlace = state.value("queuePlace", record.queuePlace);
         }
         if (record.state == JobState::Done && !record.exitCode) {
             record.state = JobState::Running;  // cannot be: run it through the journal again
         }
         nextOrder_ = std::max(nextOrder_, record.order + 1);
+        nextClaim_ = std::max(nextClaim_, record.claimed + 1);
         nextFront_ = std::min(nextFront_, record.queuePlace - 1);
         jobs_[record.id] = record;
         Index(record);
@@ -347,6 +349,7 @@ std::optional<JobRecord> JobStore::Claim(const std::string& printer) {
             job.state = JobState::Running;
         }
         ++job.attempts;
+        job.claimed = nextClaim_++;
         record = job;
     }
     (void)WriteState(record);
@@ -356,6 +359,7 @@ std::optional<JobRecord> JobStore::Claim(const std::string& printer) {
 bool JobStore::WriteState(const JobRecord& record) {
     Json state = {{"state", JobStateName(record.state)},
                   {"attempts", record.attempts},
+                  {"claimed", record.claimed},
                   {"endedOnFailure", record.endedOnFailure},
                   {"queuePlace", record.queuePlace}};
     if (record.exitCode) {
@@ -402,14 +406,19 @@ bool JobStore::RemoveQueued(const std::string& id) {
     return true;
 }
 
-bool JobStore::Requeue(const std::string& id) {
+JobStore::RequeueResult JobStore::Requeue(const std::string& id) {
     JobRecord record;
     {
         const std::lock_guard lock(mutex_);
         const auto found = jobs_.find(id);
         if (found == jobs_.end() || found->second.state != JobState::Done ||
             !found->second.endedOnFailure) {
-            return false;
+            return RequeueResult::NotRetryable;
+        }
+        for (const auto& [otherId, other] : jobs_) {
+            if (other.printer == found->second.printer && other.claimed > found->second.claimed) {
+                return RequeueResult::AnotherRanSince;
+            }
         }
         record = found->second;
         record.state = JobState::Queued;
@@ -417,7 +426,10 @@ bool JobStore::Requeue(const std::string& id) {
         record.endedOnFailure = false;
         record.queuePlace = nextFront_--;
     }
-    return Update(record);
+    // A write that failed leaves the job queued in memory all the same: it runs now, and a
+    // restart finds it done as before.
+    (void)Update(record);
+    return RequeueResult::Queued;
 }
 
 std::vector<std::string> JobStore::Printers() const {

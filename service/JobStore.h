@@ -44,6 +44,9 @@ struct JobRecord {
     std::optional<int> exitCode;  // when done
     bool endedOnFailure = false;  // done, with a line that reports a failure
     int attempts = 0;             // runs started
+    // When the job was last taken to run, over the whole store (0: never). The printer's job
+    // journal remembers only the job that ran last on it.
+    uint64_t claimed = 0;
 };
 
 // What Accept did.
@@ -102,8 +105,12 @@ class JobStore {
     bool Update(const JobRecord& record);
     // Removes a queued job; false when it is not queued (or not there).
     bool RemoveQueued(const std::string& id);
-    // A job that ended on a failure queued again, ahead of the printer's other jobs.
-    bool Requeue(const std::string& id);
+    // A job that ended on a failure queued again, ahead of the printer's other jobs: only
+    // while it is the last job that ran on its printer. Once another has run, the printer's
+    // journal no longer knows where it stopped, and a retry would print its executed lines
+    // again.
+    enum class RequeueResult { Queued, NotRetryable, AnotherRanSince };
+    RequeueResult Requeue(const std::string& id);
 
     // Printers named by jobs in the store (also of entries no longer in the devices file).
     std::vector<std::string> Printers() const;
@@ -122,6 +129,7 @@ class JobStore {
     void Index(const JobRecord& record);
     void Unindex(const JobRecord& record);
     uint64_t nextOrder_ = 1;
+    uint64_t nextClaim_ = 1;
     int64_t nextFront_ = -1;
 };
 

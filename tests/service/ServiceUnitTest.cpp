@@ -156,11 +156,23 @@ TEST_F(ServiceStore, KeysReplayTheirJobAndEverythingSurvivesAReopen) {
     EXPECT_EQ(store->Pending("p"), 0u);
     JobRecord later;
     ASSERT_EQ(store->Accept("p", "k3", "h3", "49;C\n", later), Acceptance::Created);
-    ASSERT_TRUE(store->Requeue(firstId));
+    using Requeued = JobStore::RequeueResult;
+    ASSERT_EQ(store->Requeue(firstId), Requeued::Queued);
     EXPECT_EQ(store->NextPending("p")->id, firstId) << "a retried job goes before later ones";
-    EXPECT_FALSE(store->Requeue(later.id));
+    EXPECT_EQ(store->Requeue(later.id), Requeued::NotRetryable);
     const std::unique_ptr<JobStore> reopened = Open();
     EXPECT_EQ(reopened->NextPending("p")->id, firstId);
+
+    // Once another job ran on the printer, its journal names that one: a retry would run the
+    // first job in full and print its executed lines twice. A restart does not forget it.
+    JobRecord retried = *reopened->Claim("p");
+    retried.state = JobState::Done;
+    retried.exitCode = 0;
+    retried.endedOnFailure = true;
+    ASSERT_TRUE(reopened->Update(retried));
+    ASSERT_EQ(reopened->Claim("p")->id, later.id);
+    EXPECT_EQ(reopened->Requeue(firstId), Requeued::AnotherRanSince);
+    EXPECT_EQ(Open()->Requeue(firstId), Requeued::AnotherRanSince);
 }
 
 TEST_F(ServiceStore, AQueueHoldsAHundredJobsAndLeftoversOfACutAcceptanceAreDropped) {
