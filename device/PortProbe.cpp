@@ -8,7 +8,6 @@
 #include <fstream>
 #include <memory>
 #include <optional>
-#include <ranges>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -40,10 +39,10 @@ struct Probed {
 // Each of ids, the last first, woken on a quiet line; the first that answers.
 std::optional<int> ConfirmOne(CashRegManager& link, const std::vector<int>& ids,
                               WakeUpAnswer& answer) {
-    for (const int id : std::views::reverse(ids)) {
-        link.InitializeCR(id, nullptr, 0);
+    for (std::size_t i = ids.size(); i-- > 0;) {
+        link.InitializeCR(ids[i], nullptr, 0);
         if (link.ConfirmAnswer(answer)) {
-            return id;
+            return ids[i];
         }
     }
     return std::nullopt;
