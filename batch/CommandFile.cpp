@@ -1,9 +1,11 @@
 #include "batch/CommandFile.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "batch/ExitCodes.h"
 #include "config/Numbers.h"
+#include "posix/ErrnoText.h"
 #include "posix/InputFile.h"
 
 namespace tallix {
@@ -84,6 +86,7 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit, int 
     WholeFile file = ReadWholeFile(path, limit, stopFd);
     if (file.end != ReadEnd::Complete) {
         result.stopped = file.end == ReadEnd::Stopped;
+        result.error = file.end == ReadEnd::TooLong ? EFBIG : file.error;
         return result;
     }
     if (file.bytes.empty()) {
@@ -94,6 +97,11 @@ CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit, int 
     result.status = kExitOk;
     result.lines = CommandLines(std::move(file.bytes));
     return result;
+}
+
+std::string CommandFileProblem(const std::string& path, const CommandFileRead& read) {
+    return read.error == 0 ? std::string()
+                           : "the command file " + path + ": " + ErrnoText(read.error);
 }
 
 std::string_view TrimNewlines(std::string_view line) {

@@ -58,14 +58,21 @@ constexpr std::size_t kCommandFileLimit = std::size_t{64} * 1024 * 1024;
 // never waits for a writer, and while the read waits for its writer or its data it also waits
 // on stopFd (-1: none); when that becomes readable, the read ends with stopped and
 // kExitCommandFileFailed.
+//
+// error is the errno of a failed read (EFBIG for a file past the limit), 0 otherwise.
 struct CommandFileRead {
     int status = 0;
     bool stopped = false;
+    int error = 0;
     CommandLines lines;
     JobIdentity identity;
 };
 CommandFileRead ReadCommandFile(const std::string& path, std::size_t limit = kCommandFileLimit,
                                 int stopFd = -1);
+
+// Why reading the command file at path failed, for the run's log line: "the command file PATH:
+// Permission denied"; empty when read carries no error.
+std::string CommandFileProblem(const std::string& path, const CommandFileRead& read);
 
 // One non-empty line cut into fields at every ";" after its newline characters (LF, VT, FF,
 // CR, U+0085, U+2028, U+2029) were trimmed from both ends. Quotes do not group: a ";" inside

@@ -136,6 +136,7 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
         return kExitOk;
     }
     if (commands.status != kExitOk) {
+        Explain(reason, CommandFileProblem(options.commandFilePath, commands));
         result->Close();
         return commands.status;
     }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <utility>
 #include <vector>
 
 #include "device/SerialNumberText.h"
@@ -38,10 +39,10 @@ struct Probed {
 // Each of ids, the last first, woken on a quiet line; the first that answers.
 std::optional<int> ConfirmOne(CashRegManager& link, const std::vector<int>& ids,
                               WakeUpAnswer& answer) {
-    for (auto id = ids.rbegin(); id != ids.rend(); ++id) {
-        link.InitializeCR(*id, nullptr, 0);
+    for (std::size_t i = ids.size(); i-- > 0;) {
+        link.InitializeCR(ids[i], nullptr, 0);
         if (link.ConfirmAnswer(answer)) {
-            return *id;
+            return ids[i];
         }
     }
     return std::nullopt;
@@ -104,6 +105,95 @@ std::string PortReport::reason() const {
     return {};
 }
 
+namespace {
+
+// The line of one port as a plan walks its speeds: one link open at a time, the IDs probed at
+// its speed and at the speed before, and the slowest answer any of its links saw.
+class PortLine {
+  public:
+    struct Found {
+        int id = 0;
+        int speed = 0;
+    };
+
+    explicit PortLine(std::string path) : path_(std::move(path)) {}
+
+    // The link at speed: the open one when it has that speed, else a new one (the IDs probed
+    // so far become the speed before's). False, with the reason, when the port cannot be
+    // opened.
+    bool openAt(int speed, PortError& error) {
+        if (link_ && speed == openSpeed_) {
+            return true;
+        }
+        replaceLink();
+        if (!link_->Open(path_, speed)) {
+            error = link_->openError();
+            return false;
+        }
+        previousSpeed_ = openSpeed_;
+        previousIDs_ = probedHere_;
+        openSpeed_ = speed;
+        probedHere_.clear();
+        return true;
+    }
+
+    // Probes logicalID at the open speed; the ID confirmed, and the speed it answered at.
+    std::optional<Found> probe(int logicalID, WakeUpAnswer& answer) {
+        link_->InitializeCR(logicalID, nullptr, 0);
+        probedHere_.push_back(logicalID);
+        const Probed probed = ProbeID(*link_, probedHere_, answer);
+        if (probed.id) {
+            return Found{*probed.id, openSpeed_};
+        }
+        if (!probed.answered || previousSpeed_ == 0 || previousIDs_.empty()) {
+            return std::nullopt;
+        }
+        // An answer no ID at this speed owns may be owed to a request written at the speed
+        // before, which came back too late for its exchange: ask there again.
+        replaceLink();
+        std::optional<Found> found;
+        if (link_->Open(path_, previousSpeed_)) {
+            const std::optional<int> id = ConfirmOne(*link_, previousIDs_, answer);
+            if (id) {
+                found = Found{*id, previousSpeed_};
+            }
+        }
+        link_.reset();  // the next step opens its own speed again
+        return found;
+    }
+
+    void close() { link_.reset(); }
+
+  private:
+    // Closes the line at the old speed and makes a link that knows the slowest answer so far.
+    void replaceLink() {
+        slowest_ = link_ ? std::max(slowest_, link_->slowestAnswer()) : slowest_;
+        link_.reset();
+        link_ = std::make_unique<CashRegManager>();
+        link_->knowSlowest(slowest_);
+    }
+
+    std::string path_;
+    std::unique_ptr<CashRegManager> link_;
+    int openSpeed_ = 0;
+    std::vector<int> probedHere_;  // IDs probed at openSpeed_, in order
+    double slowest_ = 0;           // the slowest answer any link on this port saw
+    int previousSpeed_ = 0;        // the speed probed before openSpeed_, and its IDs
+    std::vector<int> previousIDs_;
+};
+
+// The outcome of a port that could not be opened: busy (with its holder when known) or not.
+void NoteOpenFailure(const PortToProbe& port, PortReport& report) {
+    report.outcome = report.error.failure == PortFailure::InUse || PortIsHeld(port.path)
+                         ? PortOutcome::Busy
+                         : PortOutcome::CannotOpen;
+    if (report.outcome == PortOutcome::Busy) {
+        report.holder = PortHolder(port.path);
+    }
+}
+
+}  // namespace
+
 PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan,
                      const std::atomic<bool>* cancel, const std::function<void(int)>& stepsDone) {
     PortReport report;
@@ -115,12 +205,7 @@ PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan
         }
     };
 
-    std::unique_ptr<CashRegManager> link;
-    int openSpeed = 0;
-    std::vector<int> probedHere;  // IDs probed at openSpeed, in order
-    double slowest = 0;           // the slowest answer any link on this port saw
-    int previousSpeed = 0;        // the speed probed before openSpeed, and its IDs
-    std::vector<int> previousIDs;
+    PortLine line(port.path);
     std::size_t step = 0;
     for (; step < plan.size(); ++step) {
         if (Cancelled(cancel)) {
@@ -128,55 +213,22 @@ PortReport ProbePort(const PortToProbe& port, const std::vector<ProbeStep>& plan
             break;
         }
         const ProbeStep& probe = plan[step];
-        if (!link || probe.speed != openSpeed) {
-            slowest = link ? std::max(slowest, link->slowestAnswer()) : slowest;
-            link.reset();  // closes the line at the old speed
-            link = std::make_unique<CashRegManager>();
-            link->knowSlowest(slowest);
-            if (!link->Open(port.path, probe.speed)) {
-                report.error = link->openError();
-                report.outcome = report.error.failure == PortFailure::InUse || PortIsHeld(port.path)
-                                     ? PortOutcome::Busy
-                                     : PortOutcome::CannotOpen;
-                if (report.outcome == PortOutcome::Busy) {
-                    report.holder = PortHolder(port.path);
-                }
-                break;
-            }
-            previousSpeed = openSpeed;
-            previousIDs = probedHere;
-            openSpeed = probe.speed;
-            probedHere.clear();
+        if (!line.openAt(probe.speed, report.error)) {
+            NoteOpenFailure(port, report);
+            break;
         }
-        link->InitializeCR(probe.logicalID, nullptr, 0);
-        probedHere.push_back(probe.logicalID);
         WakeUpAnswer answer;
-        const Probed probed = ProbeID(*link, probedHere, answer);
-        std::optional<int> found = probed.id;
-        int foundSpeed = probe.speed;
-        if (!found && probed.answered && previousSpeed != 0 && !previousIDs.empty()) {
-            // An answer no ID at this speed owns may be owed to a request written at the
-            // speed before, which came back too late for its exchange: ask there again.
-            slowest = std::max(slowest, link->slowestAnswer());
-            link.reset();
-            link = std::make_unique<CashRegManager>();
-            link->knowSlowest(slowest);
-            if (link->Open(port.path, previousSpeed)) {
-                found = ConfirmOne(*link, previousIDs, answer);
-                foundSpeed = previousSpeed;
-            }
-            link.reset();  // the next step opens its own speed again
-        }
+        const std::optional<PortLine::Found> found = line.probe(probe.logicalID, answer);
         tell(1);
         if (found) {
             report.outcome = PortOutcome::Found;
-            report.printer = DetectedPrinter{port.label, foundSpeed, *found,
+            report.printer = DetectedPrinter{port.label, found->speed, found->id,
                                              SerialNumberText(answer.serialNumber)};
             ++step;
             break;
         }
     }
-    link.reset();
+    line.close();
     tell(static_cast<int>(plan.size() - step));
     return report;
 }

@@ -11,6 +11,7 @@
 #include "config/FileSystem.h"
 #include "config/Paths.h"
 #include "posix/ErrnoText.h"
+#include "posix/Hex.h"
 
 namespace tallix {
 namespace {
@@ -54,16 +55,13 @@ std::string JournalFolder() {
 }
 
 std::string SafePrinterName(std::string_view serialNumber) {
-    static const char kHex[] = "0123456789ABCDEF";
     std::string name;
     for (const char c : serialNumber) {
         if (KeptAsIs(c)) {
             name.push_back(c);
         } else {
-            const auto byte = static_cast<unsigned char>(c);
             name.push_back('%');
-            name.push_back(kHex[byte >> 4]);
-            name.push_back(kHex[byte & 0x0F]);
+            name += HexText(std::string_view(&c, 1), HexCase::kUpper);
         }
     }
     if (name.size() > kLongestName) {

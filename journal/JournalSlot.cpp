@@ -2,9 +2,11 @@
 
 #include <xxhash.h>
 
-#include <charconv>
 #include <cstdio>
 #include <vector>
+
+#include "posix/Hex.h"
+#include "posix/WholeNumber.h"
 
 namespace tallix {
 namespace {
@@ -21,14 +23,17 @@ std::optional<std::string_view> ValueOf(std::string_view token, std::string_view
     return token.substr(key.size() + 1);
 }
 
+// value from the whole of text, a decimal number; false (value untouched) for no text or any
+// other form.
 template <typename Number>
 bool ParseNumber(std::optional<std::string_view> text, Number& value) {
-    if (!text) {
+    const std::optional<Number> number =
+        text ? ParseWholeNumber<Number>(*text) : std::optional<Number>();
+    if (!number) {
         return false;
     }
-    const char* end = text->data() + text->size();
-    const auto [last, error] = std::from_chars(text->data(), end, value);
-    return error == std::errc() && last == end;
+    value = *number;
+    return true;
 }
 
 bool ParseFlag(std::optional<std::string_view> text, bool& value) {
@@ -65,7 +70,7 @@ std::string EncodeSlot(const JournalRecord& record, bool withLine) {
         IdentityText(state.job).c_str(), static_cast<unsigned long long>(state.nextLine),
         static_cast<int>(state.sequence), state.inFlight ? 1 : 0, state.finished ? 1 : 0);
     if (withLine && length >= 0 && static_cast<std::size_t>(length) < sizeof body) {
-        const std::size_t used = static_cast<std::size_t>(length);
+        const auto used = static_cast<std::size_t>(length);
         const int more = std::snprintf(body + used, sizeof body - used, " clean=%d slowest-ms=%d",
                                        state.lineClean ? 1 : 0, static_cast<int>(state.slowestMs));
         length = more < 0 ? more : length + more;
@@ -74,9 +79,7 @@ std::string EncodeSlot(const JournalRecord& record, bool withLine) {
         return {};
     }
     std::string slot(body, static_cast<std::size_t>(length));
-    char check[17];
-    (void)std::snprintf(check, sizeof check, "%016llx",
-                        static_cast<unsigned long long>(XXH3_64bits(slot.data(), slot.size())));
+    const std::string check = LowerHex64(XXH3_64bits(slot.data(), slot.size()));
     slot += kCheckKey;
     slot += check;
     slot.resize(kSlotSize - 1, ' ');

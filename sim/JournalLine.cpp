@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "posix/Hex.h"
+
 namespace tallix {
 namespace {
 
@@ -23,14 +25,9 @@ std::string JournalLine::HexKey(const std::string& key) {
 
 JournalLine& JournalLine::add(const std::string& key, const std::string& value) {
     std::string shown;
-    std::string hex;
     bool exact = true;
-    static constexpr char kDigits[] = "0123456789abcdef";
     for (const char c : value) {
-        const auto byte = static_cast<unsigned char>(c);
-        hex += kDigits[byte >> 4];
-        hex += kDigits[byte & 0x0F];
-        if (Printable(byte)) {
+        if (Printable(static_cast<unsigned char>(c))) {
             shown += c;
         } else {
             shown += "\xEF\xBF\xBD";  // U+FFFD
@@ -39,7 +36,7 @@ JournalLine& JournalLine::add(const std::string& key, const std::string& value) 
     }
     body_[key] = shown;
     if (!exact) {
-        body_[HexKey(key)] = hex;
+        body_[HexKey(key)] = HexText(value, HexCase::kLower);
     }
     return *this;
 }

@@ -54,96 +54,114 @@ void LinkParser::discard(const char* reason, std::vector<LinkEvent>& events) {
 void LinkParser::feed(uint8_t byte, std::vector<LinkEvent>& events) {
     // The checksum bytes may take any value, DC3 included.
     if (state_ == State::Checksum) {
-        if (!haveCrcHigh_) {
-            crcHigh_ = byte;
-            haveCrcHigh_ = true;
-            return;
-        }
-        const std::string withCr = text_ + '\r';
-        const uint16_t expected = CalculateCrC(reinterpret_cast<const uint8_t*>(withCr.data()),
-                                               static_cast<int>(withCr.size()));
-        const auto received = static_cast<uint16_t>((crcHigh_ << 8) | byte);
-        LinkEvent event;
-        event.kind = LinkEvent::Kind::Frame;
-        event.text = std::move(text_);
-        event.crcOk = expected == received;
-        events.push_back(std::move(event));
-        text_.clear();
-        haveCrcHigh_ = false;
-        state_ = State::Idle;
+        checksum(byte, events);
         return;
     }
-
     if (byte == kDC3) {
-        if (state_ == State::Text) {
-            discard("interrupted", events);
-        } else if (state_ != State::Idle) {
-            abandonRequest();
-        }
-        if (++dc3Run_ == 3) {
-            dc3Run_ = 0;
-            flush(events);
-            events.push_back(LinkEvent{LinkEvent::Kind::Reset, {}, false, {}, 0});
-        }
+        dc3(events);
         return;
     }
     for (; dc3Run_ > 0; --dc3Run_) {
         addNoise(kDC3);
     }
-
     switch (state_) {
         case State::Idle:
             idle(byte, events);
             return;
         case State::Dc1:
-            if (byte == kDC1) {
-                state_ = State::WakeId;
-                text_.clear();
-                return;
-            }
-            addNoise(kDC1);
-            state_ = State::Idle;
-            idle(byte, events);
+            dc1(byte, events);
             return;
         case State::WakeId:
-            if (byte < 0x20 || byte == kFill) {
-                // Not an ID character: the request was broken off.
-                abandonRequest();
-                idle(byte, events);
-                return;
-            }
-            text_ += static_cast<char>(byte);
-            if (text_.size() == 2) {
-                flush(events);
-                LinkEvent event;
-                event.kind = LinkEvent::Kind::WakeUp;
-                event.text = std::move(text_);
-                events.push_back(std::move(event));
-                text_.clear();
-                state_ = State::Idle;
-            }
+            wakeId(byte, events);
             return;
         case State::Text:
-            if (byte == kCR) {
-                state_ = State::Checksum;
-                haveCrcHigh_ = false;
-                return;
-            }
-            if (byte < 0x20 || byte == kFill) {
-                discard("interrupted", events);
-                idle(byte, events);
-                return;
-            }
-            if (text_.size() >= kMaxText) {
-                discard("too long", events);
-                addNoise(byte);
-                return;
-            }
-            text_ += static_cast<char>(byte);
+            text(byte, events);
             return;
         case State::Checksum:
             return;  // handled above
     }
+}
+
+void LinkParser::checksum(uint8_t byte, std::vector<LinkEvent>& events) {
+    if (!haveCrcHigh_) {
+        crcHigh_ = byte;
+        haveCrcHigh_ = true;
+        return;
+    }
+    const std::string withCr = text_ + '\r';
+    const uint16_t expected = CalculateCrC(reinterpret_cast<const uint8_t*>(withCr.data()),
+                                           static_cast<int>(withCr.size()));
+    const auto received = static_cast<uint16_t>((crcHigh_ << 8) | byte);
+    LinkEvent event;
+    event.kind = LinkEvent::Kind::Frame;
+    event.text = std::move(text_);
+    event.crcOk = expected == received;
+    events.push_back(std::move(event));
+    text_.clear();
+    haveCrcHigh_ = false;
+    state_ = State::Idle;
+}
+
+void LinkParser::dc3(std::vector<LinkEvent>& events) {
+    if (state_ == State::Text) {
+        discard("interrupted", events);
+    } else if (state_ != State::Idle) {
+        abandonRequest();
+    }
+    if (++dc3Run_ == 3) {
+        dc3Run_ = 0;
+        flush(events);
+        events.push_back(LinkEvent{LinkEvent::Kind::Reset, {}, false, {}, 0});
+    }
+}
+
+void LinkParser::dc1(uint8_t byte, std::vector<LinkEvent>& events) {
+    if (byte == kDC1) {
+        state_ = State::WakeId;
+        text_.clear();
+        return;
+    }
+    addNoise(kDC1);
+    state_ = State::Idle;
+    idle(byte, events);
+}
+
+void LinkParser::wakeId(uint8_t byte, std::vector<LinkEvent>& events) {
+    if (byte < 0x20 || byte == kFill) {
+        // Not an ID character: the request was broken off.
+        abandonRequest();
+        idle(byte, events);
+        return;
+    }
+    text_ += static_cast<char>(byte);
+    if (text_.size() == 2) {
+        flush(events);
+        LinkEvent event;
+        event.kind = LinkEvent::Kind::WakeUp;
+        event.text = std::move(text_);
+        events.push_back(std::move(event));
+        text_.clear();
+        state_ = State::Idle;
+    }
+}
+
+void LinkParser::text(uint8_t byte, std::vector<LinkEvent>& events) {
+    if (byte == kCR) {
+        state_ = State::Checksum;
+        haveCrcHigh_ = false;
+        return;
+    }
+    if (byte < 0x20 || byte == kFill) {
+        discard("interrupted", events);
+        idle(byte, events);
+        return;
+    }
+    if (text_.size() >= kMaxText) {
+        discard("too long", events);
+        addNoise(byte);
+        return;
+    }
+    text_ += static_cast<char>(byte);
 }
 
 void LinkParser::idle(uint8_t byte, std::vector<LinkEvent>& events) {

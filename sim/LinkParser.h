@@ -41,7 +41,13 @@ class LinkParser {
   private:
     enum class State { Idle, Dc1, WakeId, Text, Checksum };
 
+    // One byte in each state; a DC3 in any state but Checksum.
     void idle(uint8_t byte, std::vector<LinkEvent>& events);
+    void dc1(uint8_t byte, std::vector<LinkEvent>& events);
+    void wakeId(uint8_t byte, std::vector<LinkEvent>& events);
+    void text(uint8_t byte, std::vector<LinkEvent>& events);
+    void checksum(uint8_t byte, std::vector<LinkEvent>& events);
+    void dc3(std::vector<LinkEvent>& events);
     void addNoise(uint8_t byte);
     // Turns an unfinished wake-up request into noise.
     void abandonRequest();

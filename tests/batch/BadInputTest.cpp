@@ -19,46 +19,32 @@
 #include "batch/CommandFile.h"
 #include "batch/ExitCodes.h"
 #include "config/Preferences.h"
+#include "tests/batch/SimBatchRun.h"
 #include "tests/batch/TallixRun.h"
-#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace tallix {
 namespace {
 
 using test::NineOptions;
-using test::RunTallix;
-using test::SimProcess;
 using test::SplitLines;
 using test::TempDir;
 
-class BadInputTest : public ::testing::Test {
+class BadInputTest : public test::SimBatchRun {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sim.ready());
-        ASSERT_FALSE(dir.path().empty());
-        commandFile = dir.file("commands.txt");
-        resultFile = dir.file("result.txt");
-        ASSERT_TRUE(TempDir::WriteFile(commandFile, "49;PAINE;0;1;2.50;1;0;0\n53;;;0;2.50\n"));
+        SimBatchRun::SetUp();
+        ASSERT_TRUE(TempDir::WriteFile(commands, "49;PAINE;0;1;2.50;1;0;0\n53;;;0;2.50\n"));
     }
-
-    test::TallixOutcome Run(const std::string& commands, const std::string& result) {
-        return RunTallix(NineOptions(commands, result, sim.path()), dir.path());
-    }
-
-    SimProcess sim;
-    TempDir dir;
-    std::string commandFile;
-    std::string resultFile;
 };
 
 TEST_F(BadInputTest, AResultPathThatCannotBeCreatedEndsWith20BeforeAnyCommand) {
     // Permission bits do not stop root, so the paths are ones nobody can create: below a
     // regular file, and inside /proc.
-    const std::string belowAFile = commandFile + "/result.txt";
+    const std::string belowAFile = commands + "/result.txt";
     const std::string inProc = "/proc/tallix-no-such-folder/result.txt";
     for (const std::string& path : {belowAFile, inProc}) {
-        const auto run = Run(commandFile, path);
+        const auto run = RunNine(commands, path);
         EXPECT_EQ(run.exitCode, kExitResultFileFailed) << path;
         EXPECT_EQ(run.out + run.err, "") << path;
         struct stat info {};
@@ -76,7 +62,7 @@ TEST_F(BadInputTest, AFullDeviceEndsWith50AtTheFirstResultLine) {
     EXPECT_EQ(errno, ENOSPC);
     ::close(fd);
 
-    const auto run = Run(commandFile, "/dev/full");
+    const auto run = RunNine(commands, "/dev/full");
     EXPECT_EQ(run.exitCode, kExitResultWriteFailed);
     EXPECT_EQ(run.out + run.err, "");
     // The first line was executed; its result could not be written, so the run stopped.
@@ -84,14 +70,14 @@ TEST_F(BadInputTest, AFullDeviceEndsWith50AtTheFirstResultLine) {
 }
 
 TEST_F(BadInputTest, ACommandFileThatIsAFolderEndsWith23WithAnEmptyResultFile) {
-    ASSERT_TRUE(TempDir::WriteFile(resultFile, "old result\n"));
+    ASSERT_TRUE(TempDir::WriteFile(result, "old result\n"));
     const std::string folder = dir.file("folder");
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-    const auto run = Run(folder, resultFile);
+    const auto run = RunNine(folder, result);
     EXPECT_EQ(run.exitCode, kExitCommandFileFailed);
     EXPECT_EQ(run.out + run.err, "");
     struct stat info {};
-    ASSERT_EQ(stat(resultFile.c_str(), &info), 0);
+    ASSERT_EQ(stat(result.c_str(), &info), 0);
     EXPECT_EQ(info.st_size, 0) << "the result file was emptied before the command file was read";
     EXPECT_TRUE(sim.executedCommands().empty());
 }
@@ -109,10 +95,10 @@ TEST_F(BadInputTest, BinaryGarbageExecutesNothingAndEndsWith0) {
     }
     const std::string file = dir.file("garbage.bin");
     ASSERT_TRUE(TempDir::WriteFile(file, garbage));
-    const auto run = Run(file, resultFile);
+    const auto run = RunNine(file, result);
     EXPECT_EQ(run.exitCode, kExitOk);
     EXPECT_EQ(run.out + run.err, "");
-    EXPECT_EQ(TempDir::ReadFile(resultFile), "");
+    EXPECT_EQ(TempDir::ReadFile(result), "");
     EXPECT_TRUE(sim.executedCommands().empty());
 }
 
@@ -125,11 +111,11 @@ TEST_F(BadInputTest, LinesRefusedBeforeSendingAreSyntaxErrors) {
          {"49;" + std::string(131, 'A') + ";0;1;1.00;1;0;0",
           std::string("49;PAINE;0;1;1e400;1;0;0"), std::string("49;PAINE;0;1e200;1.00;1;0;0"),
           std::string("53;;;0;1e300"), std::string("70;2;5.00;x"), std::string("70;1;1e400;x")}) {
-        ASSERT_TRUE(TempDir::WriteFile(commandFile, line + "\r\n109\r\n"));
-        const auto run = Run(commandFile, resultFile);
+        ASSERT_TRUE(TempDir::WriteFile(commands, line + "\r\n109\r\n"));
+        const auto run = RunNine(commands, result);
         EXPECT_EQ(run.exitCode, kExitOk) << line;
         const std::string command = line.substr(0, 2);
-        EXPECT_EQ(SplitLines(TempDir::ReadFile(resultFile)),
+        EXPECT_EQ(SplitLines(TempDir::ReadFile(result)),
                   (std::vector<std::string>{"\"" + command + R"(";"21";"Syntax error";)", skipped}))
             << line;
     }
@@ -167,9 +153,9 @@ TEST_F(BadInputTest, CommandFilesAreBoundedAt64MiB) {
     ASSERT_EQ(static_cast<std::size_t>(info.st_size), kCommandFileLimit);
 
     const test::MeasuredRun run =
-        test::RunTallixMeasured(NineOptions(file, resultFile, sim.path()), dir.path());
+        test::RunTallixMeasured(NineOptions(file, result, sim.path()), dir.path());
     EXPECT_EQ(run.exitCode, kExitOk);
-    EXPECT_EQ(SplitLines(TempDir::ReadFile(resultFile)),
+    EXPECT_EQ(SplitLines(TempDir::ReadFile(result)),
               (std::vector<std::string>{R"("49";"0";"No error";)", R"("53";"0";"No error";"";)"}));
     EXPECT_EQ(sim.executedCommands().size(), 2u);
     const long peakMiB = run.peakRssKiB / 1024;
@@ -183,13 +169,13 @@ TEST_F(BadInputTest, CommandFilesAreBoundedAt64MiB) {
     ASSERT_NE(more, nullptr);
     ASSERT_EQ(std::fputc(' ', more), ' ');
     ASSERT_EQ(std::fclose(more), 0);
-    for (const std::string& commands : {file, std::string("/dev/zero")}) {
-        ASSERT_TRUE(TempDir::WriteFile(resultFile, "old\n"));
+    for (const std::string& endless : {file, std::string("/dev/zero")}) {
+        ASSERT_TRUE(TempDir::WriteFile(result, "old\n"));
         const test::MeasuredRun tooLong =
-            test::RunTallixMeasured(NineOptions(commands, resultFile, sim.path()), dir.path());
-        EXPECT_EQ(tooLong.exitCode, kExitCommandFileFailed) << commands;
-        EXPECT_EQ(TempDir::ReadFile(resultFile), "") << commands;
-        EXPECT_LT(tooLong.peakRssKiB / 1024, 1024) << commands;
+            test::RunTallixMeasured(NineOptions(endless, result, sim.path()), dir.path());
+        EXPECT_EQ(tooLong.exitCode, kExitCommandFileFailed) << endless;
+        EXPECT_EQ(TempDir::ReadFile(result), "") << endless;
+        EXPECT_LT(tooLong.peakRssKiB / 1024, 1024) << endless;
     }
     EXPECT_EQ(sim.executedCommands().size(), 2u) << "nothing more was sent";
     (void)::unlink(file.c_str());

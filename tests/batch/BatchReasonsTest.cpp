@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -224,6 +227,40 @@ TEST_F(BatchReasons, AResultFileThatCannotBeOpenedSaysWhy) {
                            commands);
     EXPECT_EQ(TempDir::ReadFile(commands), "48;1\n");
     EXPECT_EQ(TempDir::ReadFile(notAFolder), "kept");
+}
+
+// The command file is read once the printer has answered and the result file is open; why it
+// could not be read is the system's own error text, with the file's name.
+TEST_F(BatchReasons, ACommandFileThatCannotBeReadSaysWhy) {
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "permission bits do not stop root";
+    }
+    test::SimProcess sim;
+    ASSERT_TRUE(sim.ready());
+    const std::string failed =
+        Ended(kExitCommandFileFailed) +
+        "no command file given, or it is missing, unreadable, not decodable or over 64 MiB: the "
+        "command file " +
+        commands;
+    ASSERT_EQ(::chmod(commands.c_str(), 0), 0);
+    EXPECT_EQ(Logged(test::NineOptions(commands, result, sim.path(), test::kSimSpeed)),
+              kExitCommandFileFailed);
+    EXPECT_EQ(logLine, failed + ": Permission denied");
+
+    // A folder where the file should be.
+    ASSERT_EQ(::unlink(commands.c_str()), 0);
+    ASSERT_EQ(::mkdir(commands.c_str(), 0700), 0);
+    EXPECT_EQ(Logged(test::NineOptions(commands, result, sim.path(), test::kSimSpeed)),
+              kExitCommandFileFailed);
+    EXPECT_EQ(logLine, failed + ": Is a directory");
+
+    // A file that holds nothing has no system error to tell.
+    ASSERT_EQ(::rmdir(commands.c_str()), 0);
+    ASSERT_TRUE(TempDir::WriteFile(commands, ""));
+    EXPECT_EQ(Logged(test::NineOptions(commands, result, sim.path(), test::kSimSpeed)),
+              kExitCommandFileEmpty);
+    EXPECT_EQ(logLine, Ended(kExitCommandFileEmpty) + "the command file holds no text");
+    EXPECT_TRUE(sim.executedCommands().empty()) << "no command reached the printer";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <limits>
 #include <optional>
 #include <string>
@@ -85,13 +86,25 @@ TEST(CommandLine, CommandNumberIsTheLeadingInteger) {
     EXPECT_EQ(CommandLine("").commandNumber(), 0);
 }
 
+// A failed read carries its errno, and the log line's text names the file; an empty file or a
+// read that worked carries none.
 TEST(ReadCommandFile, MissingFolderAndEmptyFiles) {
     TempDir dir;
-    EXPECT_EQ(ReadCommandFile(dir.file("missing.txt")).status, kExitCommandFileFailed);
-    EXPECT_EQ(ReadCommandFile(dir.path()).status, kExitCommandFileFailed);
-    EXPECT_EQ(ReadBytes(dir, "").status, kExitCommandFileEmpty);
+    const CommandFileRead missing = ReadCommandFile(dir.file("missing.txt"));
+    EXPECT_EQ(missing.status, kExitCommandFileFailed);
+    EXPECT_EQ(missing.error, ENOENT);
+    EXPECT_EQ(CommandFileProblem("missing.txt", missing),
+              "the command file missing.txt: No such file or directory");
+    const CommandFileRead folder = ReadCommandFile(dir.path());
+    EXPECT_EQ(folder.status, kExitCommandFileFailed);
+    EXPECT_EQ(folder.error, EISDIR);
+    const CommandFileRead empty = ReadBytes(dir, "");
+    EXPECT_EQ(empty.status, kExitCommandFileEmpty);
+    EXPECT_EQ(empty.error, 0);
+    EXPECT_EQ(CommandFileProblem("commands.txt", empty), "");
     const CommandFileRead newline = ReadBytes(dir, "\n");
     EXPECT_EQ(newline.status, kExitOk);
+    EXPECT_EQ(newline.error, 0);
     EXPECT_EQ(LinesOf(newline.lines), (std::vector<std::string>{"", ""}));
 }
 
@@ -103,7 +116,9 @@ TEST(ReadCommandFile, UnreadableFileGives23) {
     const std::string path = dir.file("locked.txt");
     ASSERT_TRUE(TempDir::WriteFile(path, "51\n"));
     ASSERT_EQ(chmod(path.c_str(), 0), 0);
-    EXPECT_EQ(ReadCommandFile(path).status, kExitCommandFileFailed);
+    const CommandFileRead read = ReadCommandFile(path);
+    EXPECT_EQ(read.status, kExitCommandFileFailed);
+    EXPECT_EQ(read.error, EACCES);
 }
 
 TEST(ReadCommandFile, DecodesWindows1250AndUndefinedBytes) {
@@ -159,7 +174,9 @@ TEST(ReadCommandFile, FilesPastTheLimitGive23) {
     EXPECT_EQ(CommandLine(LinesOf(whole.lines)[0]).commandNumber(), 51);
 
     ASSERT_TRUE(TempDir::WriteFile(path, atLimit + " "));
-    EXPECT_EQ(ReadCommandFile(path, 1000).status, kExitCommandFileFailed);
+    const CommandFileRead past = ReadCommandFile(path, 1000);
+    EXPECT_EQ(past.status, kExitCommandFileFailed);
+    EXPECT_EQ(past.error, EFBIG) << "past the limit is no system error, but says why";
     EXPECT_EQ(ReadCommandFile("/dev/zero", std::size_t{1} << 20).status, kExitCommandFileFailed);
     // Past a chunk of the reading loop as well.
     EXPECT_EQ(ReadCommandFile("/dev/zero", (std::size_t{1} << 20) + 1).status,

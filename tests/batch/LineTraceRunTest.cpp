@@ -15,8 +15,8 @@
 #include "config/Paths.h"
 #include "protocol/Frame.h"
 #include "serial/LineTrace.h"
+#include "tests/batch/SimBatchRun.h"
 #include "tests/batch/TallixRun.h"
-#include "tests/support/SimProcess.h"
 #include "tests/support/TempDir.h"
 
 namespace tallix {
@@ -24,7 +24,6 @@ namespace {
 
 using test::NineOptions;
 using test::RunTallix;
-using test::SimProcess;
 using test::SplitLines;
 using test::TempDir;
 
@@ -66,21 +65,14 @@ std::vector<TraceRecord> ParseTrace(const std::string& content) {
     return records;
 }
 
-class LineTraceRun : public ::testing::Test {
+class LineTraceRun : public test::SimBatchRun {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(sim.ready());
-        commands = dir.file("commands.txt");
-        result = dir.file("result.txt");
-        trace = dir.file("line.trace");
+        SimBatchRun::SetUp();
         ASSERT_TRUE(TempDir::WriteFile(commands, "54;HELLO;;;;\n"));
     }
 
-    SimProcess sim;
-    TempDir dir;
-    std::string commands;
-    std::string result;
-    std::string trace;
+    const std::string trace = dir.file("line.trace");
 };
 
 TEST_F(LineTraceRun, TheTraceHoldsTheFrameWrittenAndTheAnswersReceived) {
@@ -117,7 +109,7 @@ TEST_F(LineTraceRun, TheTraceHoldsTheFrameWrittenAndTheAnswersReceived) {
 
 TEST_F(LineTraceRun, WithoutTheOptionNoTraceIsWritten) {
     const std::set<std::string> before = FolderEntries(dir.path());
-    const auto run = RunTallix(NineOptions(commands, result, sim.path()), dir.path());
+    const auto run = RunNine(commands, result);
     EXPECT_EQ(run.exitCode, kExitOk);
     std::set<std::string> after = FolderEntries(dir.path());
     after.erase("result.txt");
@@ -126,9 +118,7 @@ TEST_F(LineTraceRun, WithoutTheOptionNoTraceIsWritten) {
 }
 
 TEST_F(LineTraceRun, ATraceThatCannotBeWrittenLeavesTheRunAsItWas) {
-    std::vector<std::string> args = NineOptions(commands, result, sim.path());
-    args.insert(args.end(), {"--trace", commands + "/below-a-file"});
-    const auto run = RunTallix(args, dir.path());
+    const auto run = RunNine(commands, result, {"--trace", commands + "/below-a-file"});
     EXPECT_EQ(run.exitCode, kExitOk);
     EXPECT_EQ(run.out + run.err, "");
     EXPECT_EQ(TempDir::ReadFile(result), "\"54\";\"0\";\"No error\";\n");

@@ -10,6 +10,7 @@
 
 #include "protocol/CashRegManager.h"
 #include "tests/protocol/RawPrinter.h"
+#include "tests/protocol/RawPrinterLink.h"
 #include "tests/protocol/SimLink.h"
 
 namespace tallix {
@@ -18,22 +19,8 @@ namespace {
 using test::Bytes;
 using test::RawPrinter;
 
-const uint8_t kNoMap[256] = {};
-
-class LinkEvidence : public ::testing::Test {
+class LinkEvidence : public test::RawPrinterLink {
   protected:
-    void SetUp() override {
-        ASSERT_FALSE(printer.path().empty());
-        ASSERT_TRUE(link.Open(printer.path(), 9600));
-        link.InitializeCR(5, kNoMap, 15);
-    }
-    void TearDown() override { link.Close(); }
-
-    bool Send(const std::string& text) {
-        return link.WritePacket(reinterpret_cast<const uint8_t*>(text.data()),
-                                static_cast<int>(text.size()));
-    }
-
     // Every wake-up answer is followed by the one before it given again.
     void AnswerTwice() {
         printer.onWakeUp([previous = Bytes()](int, const std::string&, int& sequence) mutable {
@@ -44,8 +31,25 @@ class LinkEvidence : public ::testing::Test {
         });
     }
 
-    RawPrinter printer;
-    CashRegManager link;
+    // Each frame is answered with frameReply, and the counter moves only when its printing
+    // ends, 300 ms later: the answers right after the frame still show the old counter.
+    void CounterMovesLate(const Bytes& frameReply) {
+        using Clock = std::chrono::steady_clock;
+        printer.onFrame([this, frameReply](int, const std::string&, int&) {
+            printed_ = Clock::now() + std::chrono::milliseconds(300);
+            return frameReply;
+        });
+        printer.onWakeUp([this](int, const std::string&, int& sequence) {
+            if (printed_ && Clock::now() >= *printed_) {
+                printed_.reset();
+                ++sequence;
+            }
+            return RawPrinter::DefaultAnswer(sequence);
+        });
+    }
+
+  private:
+    std::optional<std::chrono::steady_clock::time_point> printed_;
 };
 
 TEST_F(LinkEvidence, AnswersGivenTwiceNeverBringAnExecutedFrameAgain) {
@@ -106,19 +110,7 @@ TEST_F(LinkEvidence, ACounterThatWentBackIsNoEvidenceEitherWay) {
 // The counter moves only when printing ends, after the answers right after the frame were
 // given; the ACK is lost. The frame is not sent again.
 TEST_F(LinkEvidence, ACounterThatMovesLateWithALostAckBringsNoSecondFrame) {
-    using Clock = std::chrono::steady_clock;
-    std::optional<Clock::time_point> printed;
-    printer.onFrame([&printed](int, const std::string&, int&) {
-        printed = Clock::now() + std::chrono::milliseconds(300);
-        return Bytes{};
-    });
-    printer.onWakeUp([&printed](int, const std::string&, int& sequence) {
-        if (printed && Clock::now() >= *printed) {
-            printed.reset();
-            ++sequence;
-        }
-        return RawPrinter::DefaultAnswer(sequence);
-    });
+    CounterMovesLate(Bytes{});
     EXPECT_TRUE(Send("X;SLOW PRINT;;;;;"));
     EXPECT_EQ(printer.frames(), 1);
     EXPECT_EQ(printer.sequence(), 2);
@@ -127,19 +119,7 @@ TEST_F(LinkEvidence, ACounterThatMovesLateWithALostAckBringsNoSecondFrame) {
 // The same with the ACK: the first answers after it still show the old counter, and the
 // command is not reported as failed for that.
 TEST_F(LinkEvidence, ACounterThatMovesLateAfterTheAckStillConfirms) {
-    using Clock = std::chrono::steady_clock;
-    std::optional<Clock::time_point> printed;
-    printer.onFrame([&printed](int, const std::string&, int&) {
-        printed = Clock::now() + std::chrono::milliseconds(300);
-        return Bytes{0x06};
-    });
-    printer.onWakeUp([&printed](int, const std::string&, int& sequence) {
-        if (printed && Clock::now() >= *printed) {
-            printed.reset();
-            ++sequence;
-        }
-        return RawPrinter::DefaultAnswer(sequence);
-    });
+    CounterMovesLate(Bytes{0x06});
     EXPECT_TRUE(Send("X;SLOW PRINT;;;;;"));
     EXPECT_EQ(printer.frames(), 1);
     EXPECT_EQ(link.lastSequence(), 2);

@@ -9,6 +9,7 @@
 
 #include "protocol/CashRegManager.h"
 #include "tests/protocol/RawPrinter.h"
+#include "tests/protocol/RawPrinterLink.h"
 
 namespace tallix {
 namespace {
@@ -16,17 +17,8 @@ namespace {
 using test::Bytes;
 using test::RawPrinter;
 
-const uint8_t kNoMap[256] = {};
-
-class LinkLateAnswer : public ::testing::Test {
+class LinkLateAnswer : public test::RawPrinterLink {
   protected:
-    void SetUp() override {
-        ASSERT_FALSE(printer.path().empty());
-        ASSERT_TRUE(link.Open(printer.path(), 9600));
-        link.InitializeCR(5, kNoMap, 15);
-    }
-    void TearDown() override { link.Close(); }
-
     // Answers every wake-up request one request late: the first gets nothing, each later one
     // the answer owed to the one before, with the counter as it stood when that one came.
     void AnswerOneLate() {
@@ -41,14 +33,6 @@ class LinkLateAnswer : public ::testing::Test {
                 return RawPrinter::DefaultAnswer(given);
             });
     }
-
-    bool Send(const std::string& text) {
-        return link.WritePacket(reinterpret_cast<const uint8_t*>(text.data()),
-                                static_cast<int>(text.size()));
-    }
-
-    RawPrinter printer;
-    CashRegManager link;
 };
 
 // Frame executed, ACK lost; the next answer was given before the frame and shows the old

@@ -9,14 +9,14 @@
 
 #include "protocol/CashRegManager.h"
 #include "tests/protocol/RawPrinter.h"
+#include "tests/protocol/RawPrinterLink.h"
 
 namespace tallix {
 namespace {
 
 using test::Bytes;
+using test::kNoMap;
 using test::RawPrinter;
-
-const uint8_t kNoMap[256] = {};
 
 // What the host sends for one wake-up with reset that the printer answers at once.
 Bytes WakeUpWithReset(const std::string& id) {
@@ -29,23 +29,13 @@ Bytes WakeUpWithReset(const std::string& id) {
          {0x06, 0xFF}});
 }
 
-class LinkTraffic : public ::testing::Test {
+class LinkTraffic : public test::RawPrinterLink {
   protected:
-    void SetUp() override {
-        ASSERT_FALSE(printer.path().empty());
-        ASSERT_TRUE(link.Open(printer.path(), 9600));
-        link.InitializeCR(5, kNoMap, 15);
-    }
-    void TearDown() override { link.Close(); }
-
     // Waits for what the host has written to reach the printer.
     Bytes Received(std::size_t expected) {
         printer.waitForBytes(expected);
         return printer.received();
     }
-
-    RawPrinter printer;
-    CashRegManager link;
 };
 
 TEST_F(LinkTraffic, WakeUpWithResetSendsExactBytes) {

@@ -11,12 +11,14 @@
 
 #include "serial/SerialManager.h"
 #include "serial/Termios2Speed.h"
+#include "tests/serial/PtyLine.h"
 #include "tests/serial/PtyPair.h"
 #include "tests/support/TempDir.h"
 
 namespace tallix {
 namespace {
 
+using test::PtyLine;
 using test::PtyPair;
 using test::TempDir;
 
@@ -36,10 +38,8 @@ TEST(LineLifecycle, ClosedLineDoesNothing) {
 }
 
 TEST(LineLifecycle, CloseEndsTheReadingThreadWhileNoDataComes) {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    SerialManager port;
-    const int fd = port.open(pty.path(), 9600, 8, 0, 1);
+    PtyLine line;
+    auto& [pty, port, fd] = line;
     ASSERT_GE(fd, 0);
     EXPECT_EQ(port.fileDescriptor(), fd);
     port.close();  // returns only once the thread has ended
@@ -52,12 +52,11 @@ TEST(LineLifecycle, CloseEndsTheReadingThreadWhileNoDataComes) {
 }
 
 TEST(LineLifecycle, SecondOpenOnAnOpenObjectIsRefused) {
-    PtyPair pty;
-    PtyPair other;
-    ASSERT_TRUE(pty.ok() && other.ok());
-    SerialManager port;
-    const int fd = port.open(pty.path(), 9600, 8, 0, 1);
+    PtyLine line;
+    auto& [pty, port, fd] = line;
     ASSERT_GE(fd, 0);
+    PtyPair other;
+    ASSERT_TRUE(other.ok());
     EXPECT_EQ(port.open(other.path(), 9600, 8, 0, 1), -1);
     EXPECT_EQ(port.fileDescriptor(), fd) << "the open line stays in use";
     ASSERT_TRUE(pty.send("q"));
@@ -65,10 +64,9 @@ TEST(LineLifecycle, SecondOpenOnAnOpenObjectIsRefused) {
 }
 
 TEST(LineLifecycle, HangUpOfTheOtherEndEndsTheReadingThread) {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    SerialManager port;
-    ASSERT_GE(port.open(pty.path(), 9600, 8, 0, 1), 0);
+    PtyLine line;
+    auto& [pty, port, fd] = line;
+    ASSERT_GE(fd, 0);
     ASSERT_TRUE(pty.send("a"));
     ASSERT_EQ(port.readByte(5), 'a');
     pty.closeMaster();

@@ -15,6 +15,7 @@
 #include "serial/SerialManager.h"
 #include "serial/Termios2Speed.h"
 #include "tests/serial/FakeLineDriver.h"
+#include "tests/serial/PtyLine.h"
 #include "tests/serial/PtyPair.h"
 
 namespace tallix {
@@ -22,6 +23,7 @@ namespace {
 
 using test::FakeLineDriver;
 using test::FakeLineDriverScope;
+using test::PtyLine;
 using test::PtyPair;
 
 // Opens the pseudo-terminal at speed with driver in force; the reason, none when it opened.
@@ -121,10 +123,8 @@ TEST(LineRefusal, NoSpeedAskedChecksTheFormatOnly) {
 }
 
 TEST(LineRefusal, ASpeedChangeOnAnOpenLineIsReadBack) {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    SerialManager port;
-    const int fd = port.open(pty.path(), 9600, 8, 0, 1);
+    PtyLine line;
+    auto& [pty, port, fd] = line;
     ASSERT_GE(fd, 0);
     {
         FakeLineDriver driver;

@@ -63,5 +63,4 @@ HttpAnswer ParseAnswer(const std::string& bytes);
 // whether the peer closed.
 std::string ReadUntilClosed(int fd, std::chrono::milliseconds timeout, bool* closed);
 
-
 }  // namespace tallix::test
