@@ -212,8 +212,8 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
         return kExitSerialNumberFailed;
     }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, std::nullopt, std::nullopt,
-                               reason);
+        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, std::nullopt,
+                               std::nullopt, reason);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
     if (!journal.distrust().empty()) {
