@@ -63,6 +63,7 @@ class VX37RO final : public Device {
 
   private:
     std::unique_ptr<CashRegManager> cashRegMan;
+    std::function<void(int32_t)> beforeFrame_;
 };
 
 // Makes a VX37RO on the real line.
