@@ -97,10 +97,6 @@ void VX37RO::SetCancel(const std::atomic<bool>* cancel) {
     cashRegMan->setCancel(cancel);
 }
 
-bool VX37RO::Settle() {
-    return cashRegMan->Settle();
-}
-
 bool VX37RO::LeaveLineClean() {
     return cashRegMan->LeaveLineClean();
 }
@@ -194,13 +190,15 @@ bool VX37RO::Report_NonFiscalDay() {
     return static_cast<bool>(Send(*cashRegMan, std::string("A;;;X;"), false, beforeFrame_));
 }
 
-bool VX37RO::Oxel_GetSerial(std::string& serial) {
-    WakeUpAnswer answer;
-    if (!cashRegMan->WakeUP(answer)) {
-        return false;
+SerialRead VX37RO::ReadSerial(bool afterSilence) {
+    const WakeOutcome woken = afterSilence ? cashRegMan->WakeAfterSilence() : cashRegMan->Wake();
+    SerialRead read;
+    read.failure = woken.failure;
+    if (woken) {
+        read.serialNumber = SerialNumberText(woken.answer->serialNumber);
+        read.sequence = woken.answer->sequence;
     }
-    serial = SerialNumberText(answer.serialNumber);
-    return true;
+    return read;
 }
 
 bool VX37RO::Other_Beep() {

@@ -161,6 +161,18 @@ TEST_F(LinkTraffic, MissingSequenceFailsTheExchangeAndWakeUpRepeats) {
     EXPECT_EQ(std::count(received.begin(), received.end(), 0x06), 3);
 }
 
+// A printer whose answers never carry the counter is told apart from silence and noise.
+TEST_F(LinkTraffic, AnswersWithoutTheCounterFailTheWakeUpWithThatReason) {
+    printer.onWakeUp(
+        [](int, const std::string&, int&) { return RawPrinter::AnswerFrame("ABCDEFGHIJ"); });
+    const WakeOutcome woken = link.Wake();
+    EXPECT_FALSE(woken);
+    EXPECT_EQ(woken.failure, WakeFailure::kNoCounter);
+    EXPECT_EQ(link.Deliver(reinterpret_cast<const uint8_t*>("X;;;;;;"), 7, true, 0).failure,
+              DeliveryFailure::kNotWoken);
+    EXPECT_EQ(printer.frames(), 0);
+}
+
 TEST_F(LinkTraffic, WrongChecksumBringsANewRequestAtMostThree) {
     printer.onWakeUp([](int index, const std::string&, int& sequence) {
         return RawPrinter::AnswerFrame("TX00000001;" + std::to_string(sequence) + ";", index >= 2);
