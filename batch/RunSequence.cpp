@@ -160,6 +160,55 @@ int RunOnOpenDevice(const Options& options, Device& device, const SerialRead& re
     return allAnswered ? kExitOk : kExitResultWriteFailed;
 }
 
+// A command file that is not a regular file (a FIFO, a pipe) can keep its reader waiting for a
+// writer without end: it is read before the port is taken, so that the printer is not held
+// meanwhile and a stop signal ends the wait. What it gave is reported at the command file's
+// stage, as for any other command file. Nothing for any other command file.
+std::optional<CommandFileRead> ReadEarly(const Options& options, const StopRequested& stop) {
+    if (options.serialNumberOnly || !IsSpecialFile(options.commandFilePath)) {
+        return std::nullopt;
+    }
+    return ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
+}
+
+// Makes the counter the run decides on an exact one (read holds the serial number's reading,
+// replaced by a later one). False when a reading after a silence did not come from the same
+// printer; read then says why.
+bool VouchForTheLine(const Options& options, Device& device, const std::optional<JobState>& saved,
+                     SerialRead& read) {
+    const std::string serialNumber = *read.serialNumber;
+    // A printer that answers late may still be answering wake-ups of an earlier run; such an
+    // answer carries the counter as it was then. Decided on it, a resume could send an
+    // executed line again, and a frame's moved counter could be one the earlier run moved.
+    // Only a journal that says the last run left the line clean, with the counter this run
+    // read, vouches for the line. Before a job may be continued the line settles and the
+    // counter is read afresh; otherwise the line settles before the first frame, if any.
+    if (options.resume && saved && !saved->finished) {
+        TraceJournal(
+            "an unfinished job: waiting for the line to settle before reading the counter");
+        read = device.ReadSerial(true);
+        if (read.serialNumber != serialNumber) {
+            return false;
+        }
+        // A counter unchanged since the line in flight would send that line again. An answer
+        // given twice may still come after one silence, with the counter as it was before the
+        // frame: that decision waits for a second silence and a second reading.
+        if (saved->inFlight && read.sequence == saved->sequence) {
+            TraceJournal("the line in flight looks unexecuted: settling once more to be sure");
+            read = device.ReadSerial(true);
+            if (read.serialNumber != serialNumber) {
+                return false;
+            }
+        }
+    } else if (!saved || !saved->lineClean || read.sequence != saved->sequence) {
+        TraceJournal(
+            "no journal shows the line left clean with this counter: it settles before the "
+            "first frame");
+        device.SettleBeforeNextFrame();
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunBatch(const Options& options, const StopRequested& stop, PortError* openError,
@@ -193,14 +242,7 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
         Explain(reason, DeviceTypeProblem(options.deviceType));
         return kExitWrongDeviceType;
     }
-    // A command file that is not a regular file (a FIFO, a pipe) can keep its reader waiting
-    // for a writer without end: it is read now, before the port is taken, so that the printer
-    // is not held meanwhile and a stop signal ends the wait. What it gave is reported at the
-    // command file's stage, as for any other command file.
-    std::optional<CommandFileRead> readEarly;
-    if (!options.serialNumberOnly && IsSpecialFile(options.commandFilePath)) {
-        readEarly = ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
-    }
+    std::optional<CommandFileRead> readEarly = ReadEarly(options, stop);
     if (stop && stop()) {
         return kExitOpenFailed;
     }
@@ -245,34 +287,8 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
     if (saved) {
         device->KnowSlowest(saved->slowestMs / 1000.0);
     }
-    // A printer that answers late may still be answering wake-ups of an earlier run; such an
-    // answer carries the counter as it was then. Decided on it, a resume could send an
-    // executed line again, and a frame's moved counter could be one the earlier run moved.
-    // Only a journal that says the last run left the line clean, with the counter this run
-    // read, vouches for the line. Before a job may be continued the line settles and the
-    // counter is read afresh; otherwise the line settles before the first frame, if any.
-    if (options.resume && saved && !saved->finished) {
-        TraceJournal(
-            "an unfinished job: waiting for the line to settle before reading the counter");
-        read = device->ReadSerial(true);
-        if (read.serialNumber != serialNumber) {
-            return SerialNumberFailed(read, reason);
-        }
-        // A counter unchanged since the line in flight would send that line again. An answer
-        // given twice may still come after one silence, with the counter as it was before the
-        // frame: that decision waits for a second silence and a second reading.
-        if (saved->inFlight && read.sequence == saved->sequence) {
-            TraceJournal("the line in flight looks unexecuted: settling once more to be sure");
-            read = device->ReadSerial(true);
-            if (read.serialNumber != serialNumber) {
-                return SerialNumberFailed(read, reason);
-            }
-        }
-    } else if (!saved || !saved->lineClean || read.sequence != saved->sequence) {
-        TraceJournal(
-            "no journal shows the line left clean with this counter: it settles before the "
-            "first frame");
-        device->SettleBeforeNextFrame();
+    if (!VouchForTheLine(options, *device, saved, read)) {
+        return SerialNumberFailed(read, reason);
     }
     return RunOnOpenDevice(options, *device, read, stop, &journal, std::move(readEarly),
                            job.identity, reason);
