@@ -71,12 +71,12 @@ struct CommandRun {
     bool finished = false;
 };
 
-// Runs the lines in order, writing each one's result line before the next line is looked
-// at. Empty lines are skipped. Once a result line reports a failure, no further command is
-// sent: every later line is answered with kCodeSkippedAfterFailure. False as soon as a
-// result line cannot be written; the remaining lines are then neither run nor answered.
-// When stop (if given) answers true before a line, that line and the rest are neither run
-// nor answered, and the result is true: every command sent has its line.
+// Runs the lines in order through the job runner (batch/JobRunner.h), writing each one's
+// result line before the next line is looked at. Empty lines are skipped. Once a result line
+// reports a failure, no further command is sent: every later line is answered with
+// kCodeSkippedAfterFailure. False as soon as a result line cannot be written; the remaining lines
+// are then neither run nor answered. When stop (if given) answers true before a line, that line and
+// the rest are neither run nor answered, and the result is true: every command sent has its line.
 bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines& lines,
                          const StopRequested& stop = {});
 bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines& lines,

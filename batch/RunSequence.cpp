@@ -70,13 +70,25 @@ void TraceJournal(const std::string& text) {
     TraceLineNote("JOURNAL", text);
 }
 
+// Exit 2, with why the printer gave no usable answer in the line trace and the log line.
+int SerialNumberFailed(const SerialRead& read, std::string* reason) {
+    // A second reading that answered with another serial number.
+    const std::string why =
+        read ? "another printer answered (serial number " + *read.serialNumber + ")"
+             : std::string(WakeFailureText(read.failure));
+    TraceLineNote("WAKE", why);
+    Explain(reason, why);
+    return kExitSerialNumberFailed;
+}
+
 // The command lines on the printer, continuing its unfinished job of this command file where
 // the printer stopped, and keeping the job journal up to date. True when every line was
 // answered.
-bool RunJob(const Options& options, Device& device, ResultFile& result,
-            const CommandFileRead& commands, JobJournal& journal, const StopRequested& stop) {
-    // The serial number's wake-up has just read the counter; nothing has been sent yet.
-    const std::optional<int32_t> sequence = device.LastSequence();
+bool RunJob(const Options& options, Device& device, std::optional<int32_t> sequence,
+            ResultFile& result, const CommandFileRead& commands, JobJournal& journal,
+            const StopRequested& stop) {
+    // sequence: the serial number's wake-up has just read the counter; nothing has been sent
+    // yet.
     const ResumePlan plan = PlanResume(journal.saved(), commands.identity, sequence,
                                        commands.lines.size(), options.resume);
     TraceJournal(plan.reason);
@@ -104,7 +116,7 @@ bool RunJob(const Options& options, Device& device, ResultFile& result,
 
 // Result and command stages, with the printer open and its serial number read. The result
 // file is closed before this returns, so before the printer.
-int RunOnOpenDevice(const Options& options, Device& device, const std::string& serialNumber,
+int RunOnOpenDevice(const Options& options, Device& device, const SerialRead& read,
                     const StopRequested& stop, JobJournal* journal,
                     std::optional<CommandFileRead> readEarly,
                     const std::optional<JobIdentity>& identity, std::string* reason) {
@@ -123,7 +135,7 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
         return kExitResultFileFailed;
     }
     if (options.serialNumberOnly) {
-        const bool written = result->WriteSerialNumber(serialNumber);
+        const bool written = result->WriteSerialNumber(*read.serialNumber);
         result->Close();
         return written ? kExitOk : kExitResultWriteFailed;
     }
@@ -143,9 +155,59 @@ int RunOnOpenDevice(const Options& options, Device& device, const std::string& s
     if (identity) {
         commands.identity = *identity;
     }
-    const bool allAnswered = RunJob(options, device, *result, commands, *journal, stop);
+    const bool allAnswered =
+        RunJob(options, device, read.sequence, *result, commands, *journal, stop);
     result->Close();
     return allAnswered ? kExitOk : kExitResultWriteFailed;
+}
+
+// A command file that is not a regular file (a FIFO, a pipe) can keep its reader waiting for a
+// writer without end: it is read before the port is taken, so that the printer is not held
+// meanwhile and a stop signal ends the wait. What it gave is reported at the command file's
+// stage, as for any other command file. Nothing for any other command file.
+std::optional<CommandFileRead> ReadEarly(const Options& options, const StopRequested& stop) {
+    if (options.serialNumberOnly || !IsSpecialFile(options.commandFilePath)) {
+        return std::nullopt;
+    }
+    return ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
+}
+
+// Makes the counter the run decides on an exact one (read holds the serial number's reading,
+// replaced by a later one). False when a reading after a silence did not come from the same
+// printer; read then says why.
+bool VouchForTheLine(const Options& options, Device& device, const std::optional<JobState>& saved,
+                     SerialRead& read) {
+    const std::string serialNumber = *read.serialNumber;
+    // A printer that answers late may still be answering wake-ups of an earlier run; such an
+    // answer carries the counter as it was then. Decided on it, a resume could send an
+    // executed line again, and a frame's moved counter could be one the earlier run moved.
+    // Only a journal that says the last run left the line clean, with the counter this run
+    // read, vouches for the line. Before a job may be continued the line settles and the
+    // counter is read afresh; otherwise the line settles before the first frame, if any.
+    if (options.resume && saved && !saved->finished) {
+        TraceJournal(
+            "an unfinished job: waiting for the line to settle before reading the counter");
+        read = device.ReadSerial(true);
+        if (read.serialNumber != serialNumber) {
+            return false;
+        }
+        // A counter unchanged since the line in flight would send that line again. An answer
+        // given twice may still come after one silence, with the counter as it was before the
+        // frame: that decision waits for a second silence and a second reading.
+        if (saved->inFlight && read.sequence == saved->sequence) {
+            TraceJournal("the line in flight looks unexecuted: settling once more to be sure");
+            read = device.ReadSerial(true);
+            if (read.serialNumber != serialNumber) {
+                return false;
+            }
+        }
+    } else if (!saved || !saved->lineClean || read.sequence != saved->sequence) {
+        TraceJournal(
+            "no journal shows the line left clean with this counter: it settles before the "
+            "first frame");
+        device.SettleBeforeNextFrame();
+    }
+    return true;
 }
 
 }  // namespace
@@ -181,14 +243,7 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
         Explain(reason, DeviceTypeProblem(options.deviceType));
         return kExitWrongDeviceType;
     }
-    // A command file that is not a regular file (a FIFO, a pipe) can keep its reader waiting
-    // for a writer without end: it is read now, before the port is taken, so that the printer
-    // is not held meanwhile and a stop signal ends the wait. What it gave is reported at the
-    // command file's stage, as for any other command file.
-    std::optional<CommandFileRead> readEarly;
-    if (!options.serialNumberOnly && IsSpecialFile(options.commandFilePath)) {
-        readEarly = ReadCommandFile(options.commandFilePath, kCommandFileLimit, stop.fd());
-    }
+    std::optional<CommandFileRead> readEarly = ReadEarly(options, stop);
     if (stop && stop()) {
         return kExitOpenFailed;
     }
@@ -202,18 +257,19 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
     if (!device->Initialize(options.logicalID)) {
         return kExitInitializeFailed;
     }
-    std::string serialNumber;
-    if (!device->Oxel_GetSerial(serialNumber)) {
-        return kExitSerialNumberFailed;
+    SerialRead read = device->ReadSerial();
+    if (!read) {
+        return SerialNumberFailed(read, reason);
     }
+    const std::string serialNumber = *read.serialNumber;
     job.serialNumber = serialNumber;
     if (!job.requiredSerialNumber.empty() && serialNumber != job.requiredSerialNumber) {
         job.wrongPrinter = true;
         return kExitSerialNumberFailed;
     }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, serialNumber, stop, nullptr, std::nullopt,
-                               std::nullopt, reason);
+        return RunOnOpenDevice(options, *device, read, stop, nullptr, std::nullopt, std::nullopt,
+                               reason);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
     if (!journal.distrust().empty()) {
@@ -232,35 +288,10 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
     if (saved) {
         device->KnowSlowest(saved->slowestMs / 1000.0);
     }
-    // A printer that answers late may still be answering wake-ups of an earlier run; such an
-    // answer carries the counter as it was then. Decided on it, a resume could send an
-    // executed line again, and a frame's moved counter could be one the earlier run moved.
-    // Only a journal that says the last run left the line clean, with the counter this run
-    // read, vouches for the line. Before a job may be continued the line settles and the
-    // counter is read afresh; otherwise the line settles before the first frame, if any.
-    if (options.resume && saved && !saved->finished) {
-        TraceJournal(
-            "an unfinished job: waiting for the line to settle before reading the counter");
-        std::string again;
-        if (!device->Settle() || !device->Oxel_GetSerial(again) || again != serialNumber) {
-            return kExitSerialNumberFailed;
-        }
-        // A counter unchanged since the line in flight would send that line again. An answer
-        // given twice may still come after one silence, with the counter as it was before the
-        // frame: that decision waits for a second silence and a second reading.
-        if (saved->inFlight && device->LastSequence() == saved->sequence) {
-            TraceJournal("the line in flight looks unexecuted: settling once more to be sure");
-            if (!device->Settle() || !device->Oxel_GetSerial(again) || again != serialNumber) {
-                return kExitSerialNumberFailed;
-            }
-        }
-    } else if (!saved || !saved->lineClean || device->LastSequence() != saved->sequence) {
-        TraceJournal(
-            "no journal shows the line left clean with this counter: it settles before the "
-            "first frame");
-        device->SettleBeforeNextFrame();
+    if (!VouchForTheLine(options, *device, saved, read)) {
+        return SerialNumberFailed(read, reason);
     }
-    return RunOnOpenDevice(options, *device, serialNumber, stop, &journal, std::move(readEarly),
+    return RunOnOpenDevice(options, *device, read, stop, &journal, std::move(readEarly),
                            job.identity, reason);
 }
 

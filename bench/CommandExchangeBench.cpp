@@ -69,12 +69,17 @@ void BM_CommandExchangeWithJournal(benchmark::State& state) {
     journal.Begin(IdentityOf("bench"), ResumePlan{}, std::nullopt);
     uint64_t line = 0;
     Measure(state, kCommandExchangeFloor, [&](CashRegManager& link) {
-        link.setBeforeFrame([&](int32_t sequenceBefore) { journal.FrameComing(sequenceBefore); });
         journal.LineStarting(line++);
-        const bool done = link.WritePacket(reinterpret_cast<const uint8_t*>(text.data()),
-                                           static_cast<int>(text.size()));
-        journal.LineDone(link.lastSequence());
-        return done && journal.usable();
+        const WakeOutcome woken = link.Wake();
+        if (!woken) {
+            return false;
+        }
+        journal.FrameComing(woken.answer->sequence);
+        const DeliveryOutcome delivered =
+            link.Deliver(reinterpret_cast<const uint8_t*>(text.data()),
+                         static_cast<int>(text.size()), true, woken.answer->sequence);
+        journal.LineDone(delivered.sequenceAfter);
+        return delivered.executed() && journal.usable();
     });
 }
 

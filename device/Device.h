@@ -12,9 +12,21 @@
 #include <string>
 
 #include "device/Outcome.h"
+#include "protocol/ExchangeOutcome.h"
 #include "serial/PortError.h"
 
 namespace tallix {
+
+// What reading the printer's serial number found: the serial number, or why the printer gave
+// no usable answer.
+struct SerialRead {
+    std::optional<std::string> serialNumber;
+    WakeFailure failure = WakeFailure::kSilence;  // when there is no serial number
+    // The counter the same answer showed.
+    std::optional<int32_t> sequence;
+
+    explicit operator bool() const { return serialNumber.has_value(); }
+};
 
 class Device {
   public:
@@ -49,16 +61,22 @@ class Device {
     virtual Outcome Sell_Percent(int kind, double percent) = 0;
     virtual bool Report_FiscalDay() = 0;
     virtual bool Report_NonFiscalDay() = 0;
-    // The serial number from a wake-up answer; serial is left as it was on failure.
-    virtual bool Oxel_GetSerial(std::string& serial) = 0;
+    // The serial number and counter from a wake-up answer, or why there was none. With
+    // afterSilence the line first falls silent and every request still unanswered counts as
+    // lost, so that late answers of a run that stopped part-way can no longer pass for the
+    // printer's present state.
+    virtual SerialRead ReadSerial(bool afterSilence = false) = 0;
+    // ReadSerial as a bool; serial is left as it was on failure.
+    bool Oxel_GetSerial(std::string& serial) {
+        const SerialRead read = ReadSerial();
+        if (read.serialNumber) {
+            serial = *read.serialNumber;
+        }
+        return static_cast<bool>(read);
+    }
     virtual Outcome Other_ServiceMoneyTransfer(int direction, double amount) = 0;
     virtual bool Other_PrintDubliate() = 0;
 
-    // Waits until the line has fallen silent and takes every request still unanswered as
-    // lost, so that the next wake-up's answer is one given after this call: late answers of
-    // a run that stopped part-way can no longer pass for the printer's present state. False
-    // when the line does not fall silent.
-    virtual bool Settle() = 0;
     // Waits for the answers still owed on the line (Close does it too). True when the line is
     // left clean: nothing owed, and the printer's counter known after the last command.
     virtual bool LeaveLineClean() = 0;

@@ -37,12 +37,22 @@ std::string_view UpToZero(const std::vector<uint8_t>& area, std::size_t limit) {
 }
 
 // A text that could not be built is refused: nothing goes to the line.
-Outcome Send(CashRegManager& link, const std::optional<std::string>& text, bool checkSequence) {
+Outcome Send(CashRegManager& link, const std::optional<std::string>& text, bool checkSequence,
+             const std::function<void(int32_t)>& beforeFrame) {
     if (!text) {
         return Outcome::kRefused;
     }
-    return link.WritePacket(reinterpret_cast<const uint8_t*>(text->data()),
-                            static_cast<int>(text->size()), checkSequence);
+    const WakeOutcome woken = link.Wake();
+    if (!woken) {
+        return Outcome::kFailed;
+    }
+    if (beforeFrame) {
+        beforeFrame(woken.answer->sequence);
+    }
+    return link
+        .Deliver(reinterpret_cast<const uint8_t*>(text->data()), static_cast<int>(text->size()),
+                 checkSequence, woken.answer->sequence)
+        .executed();
 }
 
 // "<head><number>;<amount with 2 decimals>;;;;", the form of payments, percentages and
@@ -87,10 +97,6 @@ void VX37RO::SetCancel(const std::atomic<bool>* cancel) {
     cashRegMan->setCancel(cancel);
 }
 
-bool VX37RO::Settle() {
-    return cashRegMan->Settle();
-}
-
 bool VX37RO::LeaveLineClean() {
     return cashRegMan->LeaveLineClean();
 }
@@ -108,7 +114,7 @@ void VX37RO::KnowSlowest(double seconds) {
 }
 
 void VX37RO::SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) {
-    cashRegMan->setBeforeFrame(std::move(hook));
+    beforeFrame_ = std::move(hook);
 }
 
 std::optional<int32_t> VX37RO::LastSequence() const {
@@ -137,15 +143,16 @@ Outcome VX37RO::Sell_SellItem(const std::string& item, double singlePrice, doubl
                                                 .integer(vatGroup)
                                                 .text(";0;0;")
                                                 .finish();
-    return Send(*cashRegMan, text, true);
+    return Send(*cashRegMan, text, true, beforeFrame_);
 }
 
 Outcome VX37RO::Sell_Payment(int paymentType, double amount) {
     if (amount == 0.0) {
         return Send(*cashRegMan,
-                    CommandText().text("E;").integer(paymentType).text(";;;;;").finish(), true);
+                    CommandText().text("E;").integer(paymentType).text(";;;;;").finish(), true,
+                    beforeFrame_);
     }
-    return Send(*cashRegMan, NumberAndAmount("E;", paymentType, amount), true);
+    return Send(*cashRegMan, NumberAndAmount("E;", paymentType, amount), true, beforeFrame_);
 }
 
 bool VX37RO::Sell_PrintText(const std::string& row1, const std::string& row2,
@@ -161,14 +168,14 @@ bool VX37RO::Sell_PrintText(const std::string& row1, const std::string& row2,
     }
     // The free-text command's area is sized to its rows; no 199-byte limit applies to it, so
     // it is never refused.
-    return static_cast<bool>(Send(*cashRegMan, text.finish(std::string::npos), true));
+    return static_cast<bool>(Send(*cashRegMan, text.finish(std::string::npos), true, beforeFrame_));
 }
 
 Outcome VX37RO::Sell_Percent(int kind, double percent) {
     if (kind != 0 && kind != 1) {
         return Outcome::kRefused;
     }
-    return Send(*cashRegMan, NumberAndAmount("C;", kind, percent), true);
+    return Send(*cashRegMan, NumberAndAmount("C;", kind, percent), true, beforeFrame_);
 }
 
 bool VX37RO::Sell_PrintBarcode(int /*type*/, const std::string& /*data*/) {
@@ -176,20 +183,22 @@ bool VX37RO::Sell_PrintBarcode(int /*type*/, const std::string& /*data*/) {
 }
 
 bool VX37RO::Report_FiscalDay() {
-    return static_cast<bool>(Send(*cashRegMan, std::string("A;;;Z;"), false));
+    return static_cast<bool>(Send(*cashRegMan, std::string("A;;;Z;"), false, beforeFrame_));
 }
 
 bool VX37RO::Report_NonFiscalDay() {
-    return static_cast<bool>(Send(*cashRegMan, std::string("A;;;X;"), false));
+    return static_cast<bool>(Send(*cashRegMan, std::string("A;;;X;"), false, beforeFrame_));
 }
 
-bool VX37RO::Oxel_GetSerial(std::string& serial) {
-    WakeUpAnswer answer;
-    if (!cashRegMan->WakeUP(answer)) {
-        return false;
+SerialRead VX37RO::ReadSerial(bool afterSilence) {
+    const WakeOutcome woken = afterSilence ? cashRegMan->WakeAfterSilence() : cashRegMan->Wake();
+    SerialRead read;
+    read.failure = woken.failure;
+    if (woken) {
+        read.serialNumber = SerialNumberText(woken.answer->serialNumber);
+        read.sequence = woken.answer->sequence;
     }
-    serial = SerialNumberText(answer.serialNumber);
-    return true;
+    return read;
 }
 
 bool VX37RO::Other_Beep() {
@@ -200,11 +209,11 @@ Outcome VX37RO::Other_ServiceMoneyTransfer(int direction, double amount) {
     if (direction != 0 && direction != 1) {
         return Outcome::kRefused;
     }
-    return Send(*cashRegMan, NumberAndAmount("I;", direction, amount), true);
+    return Send(*cashRegMan, NumberAndAmount("I;", direction, amount), true, beforeFrame_);
 }
 
 bool VX37RO::Other_PrintDubliate() {
-    return static_cast<bool>(Send(*cashRegMan, std::string("E;2;;;;;"), true));
+    return static_cast<bool>(Send(*cashRegMan, std::string("E;2;;;;;"), true, beforeFrame_));
 }
 
 DeviceFactory VX37ROFactory() {

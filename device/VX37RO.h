@@ -48,12 +48,11 @@ class VX37RO final : public Device {
     bool Sell_PrintBarcode(int type, const std::string& data);
     bool Report_FiscalDay() override;
     bool Report_NonFiscalDay() override;
-    bool Oxel_GetSerial(std::string& serial) override;
+    SerialRead ReadSerial(bool afterSilence = false) override;
     bool Other_Beep();
     Outcome Other_ServiceMoneyTransfer(int direction, double amount) override;
     bool Other_PrintDubliate() override;
 
-    bool Settle() override;
     bool LeaveLineClean() override;
     void SettleBeforeNextFrame() override;
     double SlowestAnswer() const override;
@@ -63,6 +62,7 @@ class VX37RO final : public Device {
 
   private:
     std::unique_ptr<CashRegManager> cashRegMan;
+    std::function<void(int32_t)> beforeFrame_;
 };
 
 // Makes a VX37RO on the real line.

@@ -79,32 +79,30 @@ JobJournal::~JobJournal() {
 
 void JobJournal::Begin(const JobIdentity& identity, const ResumePlan& plan,
                        std::optional<int32_t> sequence) {
-    begun_ = true;
     current_ = JobState{};
     current_.job = identity;
     current_.nextLine = plan.firstLine;
     current_.sequence = sequence.value_or(0);
     current_.slowestMs = saved_ ? saved_->slowestMs : 0;
-    sequenceKnown_ = sequence.has_value();
-    owned_ = usable_ && plan.resume && saved_.has_value();
-    if (owned_) {
+    counter_ = sequence.has_value() ? Counter::kKnown : Counter::kUnknown;
+    stage_ = usable_ && plan.resume && saved_.has_value() ? Stage::kOwnJob : Stage::kNewJob;
+    if (stage_ == Stage::kOwnJob) {
         onDisk_ = *saved_;
     }
 }
 
 void JobJournal::LineStarting(uint64_t line, bool maySendFrame) {
     line_ = line;
-    frameSent_ = false;
     // A new job is written by its first frame only: until then the printer's earlier job
     // stays resumable.
-    if (!usable_ || !begun_ || !owned_ || !maySendFrame || !sequenceKnown_) {
+    if (!usable_ || stage_ != Stage::kOwnJob || !maySendFrame || counter_ != Counter::kKnown) {
         return;
     }
     // The counter before this line's frame will be the one the previous line left.
     JobState state = current_;
     state.nextLine = line;
     state.inFlight = true;
-    if ((owned_ && onDisk_ == state) || syncing_ == state) {
+    if (onDisk_ == state || syncing_ == state) {
         return;
     }
     // A record that could not be written leaves the one before it, which is still true as
@@ -113,9 +111,9 @@ void JobJournal::LineStarting(uint64_t line, bool maySendFrame) {
 }
 
 void JobJournal::FrameComing(int32_t sequenceBefore) {
-    frameSent_ = true;
-    unresolved_ = true;
-    if (!usable_ || !begun_) {
+    // Until a counter after it is read, this frame's fate is not known.
+    counter_ = Counter::kFrameUndecided;
+    if (!usable_ || stage_ == Stage::kNotBegun) {
         return;
     }
     JobState state = current_;
@@ -124,7 +122,7 @@ void JobJournal::FrameComing(int32_t sequenceBefore) {
     state.inFlight = true;
     // The record written when the line started is on the disk once its sync is done; with
     // another counter it is written again.
-    if (!Settle() || (!(owned_ && onDisk_ == state) && !Write(state))) {
+    if (!Settle() || (!(stage_ == Stage::kOwnJob && onDisk_ == state) && !Write(state))) {
         // The frame goes out unrecorded: the journal on disk no longer tells the truth.
         Drop("the run goes on without it");
     }
@@ -132,17 +130,17 @@ void JobJournal::FrameComing(int32_t sequenceBefore) {
 
 void JobJournal::LineDone(std::optional<int32_t> sequenceAfter) {
     current_.nextLine = line_ + 1;
+    // A line with a frame is settled only by a counter read after it; without one the
+    // counter stays as it was (undecided, when the frame left it so).
     if (sequenceAfter) {
         current_.sequence = *sequenceAfter;
+        counter_ = Counter::kKnown;
     }
-    // A line with a frame is settled only by a counter read after it.
-    sequenceKnown_ = sequenceAfter.has_value() || (sequenceKnown_ && !frameSent_);
-    unresolved_ = unresolved_ && !sequenceAfter.has_value();
-    frameSent_ = false;
 }
 
 void JobJournal::LineFailed() {
-    frameSent_ = false;
+    // Nothing to record: a frame the line sent stays undecided, and the end of the run
+    // leaves its in-flight record for the next run to decide by the counter.
 }
 
 void JobJournal::NoteSlowest(int32_t milliseconds) {
@@ -150,7 +148,7 @@ void JobJournal::NoteSlowest(int32_t milliseconds) {
 }
 
 void JobJournal::End(bool finished, bool lineClean) {
-    if (!usable_ || !begun_) {
+    if (!usable_ || stage_ == Stage::kNotBegun) {
         return;
     }
     if (!Settle()) {
@@ -162,7 +160,7 @@ void JobJournal::End(bool finished, bool lineClean) {
     state.inFlight = false;
     state.finished = finished;
     state.lineClean = lineClean;
-    if (!owned_ || (!finished && (unresolved_ || !sequenceKnown_))) {
+    if (stage_ != Stage::kOwnJob || (!finished && counter_ != Counter::kKnown)) {
         // A new job that sent nothing leaves the journal alone. When the last frame's fate
         // is unknown, the in-flight record on disk lets the next run decide it by the counter.
         return;
@@ -183,7 +181,7 @@ bool JobJournal::Settle() {
     }
     const bool synced = sync_.Wait();
     if (synced) {
-        owned_ = true;
+        stage_ = Stage::kOwnJob;
         onDisk_ = *syncing_;
     } else {
         note_("journal " + path_ + " cannot be synced (" + ErrnoText(errno) + ")");
@@ -226,7 +224,7 @@ bool JobJournal::Write(const JobState& state, bool async) {
     }
     fileValid_ = true;
     generation_ = record.generation;
-    owned_ = true;
+    stage_ = Stage::kOwnJob;
     onDisk_ = state;
     return true;
 }

@@ -104,14 +104,24 @@ class JobJournal {
     DataSync sync_;
     std::optional<JobState> syncing_;  // written, its sync running
 
-    bool begun_ = false;
-    bool owned_ = false;  // the file holds this run's job
-    JobState onDisk_;     // valid when owned_: the newest durable record
-    JobState current_;    // this run's confirmed progress
-    bool sequenceKnown_ = false;
+    // Where this run's job stands in the journal.
+    enum class Stage : uint8_t {
+        kNotBegun,  // Begin was not called: nothing is written
+        kNewJob,    // begun; the file still holds the printer's earlier job (or none)
+        kOwnJob,    // the file holds this run's job; onDisk_ is its newest durable record
+    };
+    // What is known of the printer's counter after the lines confirmed so far.
+    enum class Counter : uint8_t {
+        kKnown,           // current_.sequence
+        kUnknown,         // none was read
+        kFrameUndecided,  // a frame went out and no counter after it was read
+    };
+
+    Stage stage_ = Stage::kNotBegun;
+    Counter counter_ = Counter::kUnknown;
+    JobState onDisk_;   // valid in kOwnJob: the newest durable record
+    JobState current_;  // this run's confirmed progress
     uint64_t line_ = 0;
-    bool frameSent_ = false;   // for the current line
-    bool unresolved_ = false;  // a frame whose execution is not known
 };
 
 }  // namespace tallix

@@ -27,6 +27,7 @@ bool CashRegManager::Open(const std::string& port, int boudRate) {
     scanner_ = AnswerScanner();
     frameMark_ = 0;
     known_.reset();
+    wokenAt_.reset();
     freshNeeded_ = false;
     // Every port's name begins with the empty text: taken as a prefix it would pick whatever
     // port the machine lists first (a modem, a scale, another printer) and write the
@@ -170,6 +171,7 @@ bool CashRegManager::Settle() {
     }
     LineIsQuiet();
     known_.reset();
+    wokenAt_.reset();
     freshNeeded_ = false;
     return true;
 }
@@ -221,6 +223,7 @@ void CashRegManager::TakeBuffered() {
 }
 
 void CashRegManager::Scanned(uint8_t byte) {
+    ++bytesRead_;
     scanner_.feed(byte);
     // An answer belongs to the latest request written before it or an earlier one: it took at
     // least this long.

@@ -10,9 +10,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "protocol/AnswerScanner.h"
 #include "protocol/Checksum.h"
+#include "protocol/ExchangeOutcome.h"
 #include "protocol/Frame.h"
 #include "serial/PortError.h"
 #include "serial/SerialManager.h"
@@ -76,16 +78,29 @@ class CashRegManager : private SerialManager {
     // True when that answer was counted as given to the last wake-up request written. A hint
     // only: an answer given twice counts twice.
     bool LastAnswerIsFresh() const;
-    // Reset, then up to 201 wake-up exchanges, until one brings an answer that can show the
-    // printer's present counter: one not below the counter the link knows. False at once when
-    // the line is gone or never falls silent, and between two exchanges once
-    // cancelled.
+    // The first step of a command exchange. Reset, then up to 201 wake-up exchanges, until one
+    // brings an answer that can show the printer's present counter: one not below the counter
+    // the link knows (after a settle first, when a command's effect on the counter is not
+    // known). Fails at once when the line is gone or never falls silent, and between two
+    // exchanges once cancelled; the outcome says why.
+    WakeOutcome Wake();
+    // Wake, after letting the line settle (see Settle): for a line an earlier run may have
+    // left with answers owed, before its counter decides anything.
+    WakeOutcome WakeAfterSilence();
+    // Wake, as a bool; answer is left as it was on failure.
     bool WakeUP(WakeUpAnswer& answer);
     // For a printer found by one wake-up answer: lets the line fall quiet, then wakes it again
     // for a time bounded by the slowest answer seen. True when it answered after the silence,
     // so to a request of this link at this speed and logical ID.
     bool ConfirmAnswer(WakeUpAnswer& answer);
-    // The confirmed command exchange. True when the command counts as executed.
+    // The second step: delivers the frame of text (length bytes) given the counter the Wake
+    // right before it read (nothing is sent unless it was that Wake, with no other traffic
+    // between). checkSequence: "executed" needs a moved counter; without it (the day reports)
+    // an answer after the frame will do. See CommandExchange.cpp for what counts as evidence.
+    DeliveryOutcome Deliver(const uint8_t* text, int length, bool checkSequence,
+                            int32_t sequenceBefore);
+    // The confirmed command exchange: Wake, then Deliver. True when the command counts as
+    // executed.
     bool WritePacket(const uint8_t* text, int length, bool checkSequence);
     bool WritePacket(const uint8_t* text, int length);
 
@@ -107,11 +122,6 @@ class CashRegManager : private SerialManager {
     // built on them) before their next exchange; nullptr: none. It must outlive the link.
     void setCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
 
-    // Called in every command exchange once the wake-up before the frame has reported the
-    // printer's counter, right before the first byte of the frame is written.
-    void setBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) {
-        beforeFrame_ = std::move(hook);
-    }
     // The counter the printer holds as far as the link knows; none before the first answer,
     // after a silence, and while a command's effect on it is not known.
     std::optional<int32_t> lastSequence() const { return known_; }
@@ -126,8 +136,16 @@ class CashRegManager : private SerialManager {
     // passed over when that is above 0. passed: the valid answers not taken.
     bool WakeUPTaking(WakeUpAnswer& answer, const Accept& accept, double lookFor, int maxPassed,
                       int* passed = nullptr);
-    // WakeUP, with the answer the exchange takes as the present counter.
+    // The wake-up exchanges of Wake, with the answer the exchange takes as the present counter.
     bool WakeUPPresent(WakeUpAnswer& answer);
+    // Why a wake-up that began when bytesBefore bytes had been read took no answer.
+    WakeFailure WhyNoAnswer(uint64_t bytesBefore) const;
+    // Deliver's frame until it is acknowledged, or executed with its ACK lost (nothing); any
+    // other end of the exchange is the outcome returned.
+    std::optional<DeliveryOutcome> SendFrame(const std::vector<uint8_t>& frame,
+                                             int32_t oldSequence);
+    // Deliver's closing wake-up, once the frame was acknowledged (or never was).
+    DeliveryOutcome CloseExchange(int32_t oldSequence, bool checkSequence);
     // Reads until the line has been silent for quiet seconds (Reached), or with stopOnAck
     // until an acknowledgement outside any frame arrives (Acknowledged); Dead when the line is
     // gone or does not fall silent within kSettleLimit more.
@@ -146,15 +164,17 @@ class CashRegManager : private SerialManager {
     uint8_t RequireNop = 1;
     uint8_t ECR_CHARMAP[256] = {};
     uint64_t string_codepage_ = 0;
-    std::function<void(int32_t)> beforeFrame_;
     AnswerScanner scanner_;
     std::optional<int32_t> known_;  // see lastSequence()
     bool freshNeeded_ = false;      // a command's effect on the counter is not known
     double slowest_ = 0;            // see slowestAnswer()
     Clock::time_point lastRequestAt_{};
-    int64_t frameMark_ = 0;      // requests written before the last command frame
-    int64_t lastAnswer_ = 0;     // ordinal of the answer WakeUPExchange took last (0: none)
-    bool lineChatters_ = false;  // the last drain met a line that never fell silent
+    int64_t frameMark_ = 0;           // requests written before the last command frame
+    int64_t lastAnswer_ = 0;          // ordinal of the answer WakeUPExchange took last (0: none)
+    bool lineChatters_ = false;       // the last drain met a line that never fell silent
+    std::optional<int32_t> wokenAt_;  // the counter the last Wake read, until other traffic
+    uint64_t bytesRead_ = 0;          // every byte read on this line
+    bool withoutCounter_ = false;     // a valid answer without its counter came in this Wake
     const std::atomic<bool>* cancel_ = nullptr;
 };
 

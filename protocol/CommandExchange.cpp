@@ -1,5 +1,7 @@
-// The confirmed command exchange: wake the printer, send the frame until it is acknowledged,
-// wake the printer again and see whether its sequence counter moved.
+// The confirmed command exchange: wake the printer (Wake, in WakeUp.cpp), then deliver the
+// frame (Deliver, here): send it until it is acknowledged, wake the printer again and see
+// whether its sequence counter moved. This file is the one place that decides whether a frame
+// goes out again and whether a command counts as executed.
 //
 // A frame is sent again only on evidence that the printer did not execute it, and the exchange
 // says "executed" only on evidence that it did. What can mislead, and why it does not:
@@ -51,49 +53,71 @@
 
 namespace tallix {
 
-bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequence) {
-    if (length < 0 || (text == nullptr && length > 0)) {
-        return false;
-    }
-    const std::vector<uint8_t> frame = BuildFrame(text, length);
-    const int frameLength = static_cast<int>(frame.size());
-    const auto any = [](const WakeUpAnswer&) { return true; };
+namespace {
 
-    WakeUpAnswer answer;
-    if (!WakeUPPresent(answer)) {
-        return false;
+DeliveryOutcome Delivered(Delivery delivery, DeliveryFailure failure, int32_t before,
+                          std::optional<int32_t> after = std::nullopt) {
+    DeliveryOutcome outcome;
+    outcome.delivery = delivery;
+    outcome.failure = failure;
+    outcome.sequenceBefore = before;
+    outcome.sequenceAfter = after;
+    return outcome;
+}
+
+DeliveryOutcome Unknown(DeliveryFailure failure, int32_t before) {
+    return Delivered(Delivery::kUnknown, failure, before);
+}
+
+}  // namespace
+
+DeliveryOutcome CashRegManager::Deliver(const uint8_t* text, int length, bool checkSequence,
+                                        int32_t sequenceBefore) {
+    // Only the counter the wake-up right before read is exact (1): any other could send an
+    // executed frame again.
+    const bool woken = wokenAt_ == sequenceBefore;
+    wokenAt_.reset();
+    if (!woken || !serCom) {
+        return Delivered(Delivery::kNotExecuted, DeliveryFailure::kNotWoken, sequenceBefore);
     }
-    const int32_t oldSequence = answer.sequence;
+    if (length < 0 || (text == nullptr && length > 0)) {
+        return Delivered(Delivery::kNotExecuted, DeliveryFailure::kBadText, sequenceBefore);
+    }
+    if (!ClearReadBuf()) {
+        return Delivered(Delivery::kNotExecuted, DeliveryFailure::kLineChatters, sequenceBefore);
+    }
+    SendFF();
+    SendFF();
+    if (std::optional<DeliveryOutcome> ended =
+            SendFrame(BuildFrame(text, length), sequenceBefore)) {
+        return *ended;
+    }
+    return CloseExchange(sequenceBefore, checkSequence);
+}
+
+std::optional<DeliveryOutcome> CashRegManager::SendFrame(const std::vector<uint8_t>& frame,
+                                                         int32_t oldSequence) {
     const auto moved = [oldSequence](const WakeUpAnswer& a) {
         return SequenceAhead(a.sequence, oldSequence);
     };
-
-    if (!ClearReadBuf()) {
-        return false;
-    }
-    SendFF();
-    SendFF();
-    if (beforeFrame_) {
-        beforeFrame_(oldSequence);
-    }
     for (int attempt = 0; attempt < kFrameAttempts; ++attempt) {
         frameMark_ = scanner_.requests();
-        if (serCom->write(frame.data(), frameLength) <= 0) {
-            return false;
+        if (serCom->write(frame.data(), static_cast<int>(frame.size())) <= 0) {
+            return Unknown(DeliveryFailure::kLineGone, oldSequence);
         }
         // From the first byte of the frame until a counter is read again, the printer's
         // counter is not known.
         freshNeeded_ = true;
         SendFF();
         if (ReadByte(kAckTimeout) == kACK) {
-            break;
+            return std::nullopt;
         }
         const Silence silence = WaitForSilence(QuietNeeded(), true);
         if (silence == Silence::Acknowledged) {
-            break;
+            return std::nullopt;
         }
         if (silence == Silence::Dead) {
-            return false;
+            return Unknown(DeliveryFailure::kLineGone, oldSequence);
         }
         // The answer to the next request is fresh. A printer that holds an answer back until
         // the next request comes gives a fresh one a request later: so the answer taken shows
@@ -101,6 +125,7 @@ bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequ
         // was passed over.
         const int64_t mark = scanner_.requests();
         int passed = 0;
+        WakeUpAnswer answer;
         const bool fresh = WakeUPTaking(
             answer,
             [&](const WakeUpAnswer& a) {
@@ -108,25 +133,34 @@ bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequ
             },
             0, 0, &passed);
         if (!fresh) {
-            return false;
+            return Unknown(DeliveryFailure::kNoAnswer, oldSequence);
         }
         known_ = answer.sequence;
         freshNeeded_ = false;
         if (moved(answer)) {
-            break;  // executed; only its ACK was lost
+            return std::nullopt;  // executed; only its ACK was lost
         }
         if (answer.sequence != oldSequence) {
-            return false;  // behind: no evidence either way
+            return Unknown(DeliveryFailure::kCounterBehind, oldSequence);
         }
+        // Equal to the old counter after the silence: not executed, and so sent again.
         if (!ClearReadBuf()) {
-            return false;
+            return Delivered(Delivery::kNotExecuted, DeliveryFailure::kLineChatters, oldSequence);
         }
     }
+    // Never acknowledged: the closing wake-up decides.
+    return std::nullopt;
+}
 
+DeliveryOutcome CashRegManager::CloseExchange(int32_t oldSequence, bool checkSequence) {
+    const auto moved = [oldSequence](const WakeUpAnswer& a) {
+        return SequenceAhead(a.sequence, oldSequence);
+    };
     // The closing wake-up: a moved counter, else (as the counts have it) an answer given after
     // the frame; for no longer than answers can be late.
     const double lookFor = std::max(kLookMinimum, 2 * (slowest_ + kQuietMargin));
     int passed = 0;
+    WakeUpAnswer answer;
     const bool taken = WakeUPTaking(
         answer,
         [&](const WakeUpAnswer& a) {
@@ -134,21 +168,37 @@ bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequ
         },
         lookFor, 0, &passed);
     if (!taken && passed == 0) {
-        return false;
+        return Unknown(DeliveryFailure::kNoAnswer, oldSequence);
     }
     if (moved(answer)) {
         known_ = answer.sequence;
         freshNeeded_ = false;
-        return true;
+        return Delivered(Delivery::kExecuted, DeliveryFailure::kNone, oldSequence, known_);
     }
     if (!checkSequence) {
-        return true;
+        // The counter counts as unknown until the next silence (freshNeeded_ stays set).
+        return Delivered(Delivery::kExecuted, DeliveryFailure::kNone, oldSequence, known_);
     }
-    if (!Settle() || !WakeUPTaking(answer, any, 0, 0)) {
-        return false;
+    if (!Settle() || !WakeUPTaking(
+                         answer, [](const WakeUpAnswer&) { return true; }, 0, 0)) {
+        return Unknown(DeliveryFailure::kNoAnswer, oldSequence);
     }
     known_ = answer.sequence;
-    return moved(answer);
+    if (moved(answer)) {
+        return Delivered(Delivery::kExecuted, DeliveryFailure::kNone, oldSequence, known_);
+    }
+    if (answer.sequence != oldSequence) {
+        return Unknown(DeliveryFailure::kCounterBehind, oldSequence);
+    }
+    return Delivered(Delivery::kNotExecuted, DeliveryFailure::kRefused, oldSequence, known_);
+}
+
+bool CashRegManager::WritePacket(const uint8_t* text, int length, bool checkSequence) {
+    if (length < 0 || (text == nullptr && length > 0)) {
+        return false;
+    }
+    const WakeOutcome woken = Wake();
+    return woken && Deliver(text, length, checkSequence, woken.answer->sequence).executed();
 }
 
 bool CashRegManager::WritePacket(const uint8_t* text, int length) {

@@ -90,7 +90,9 @@ bool CashRegManager::WakeUPExchange(WakeUpAnswer& answer) {
         SendFF(1);
         // The scanner ended the same frame on the same byte; its ordinal dates the answer.
         lastAnswer_ = scanner_.completedAnswer();
-        return ParseWakeUpAnswer(text.data(), length, RequireNop != 0, answer);
+        const bool parsed = ParseWakeUpAnswer(text.data(), length, RequireNop != 0, answer);
+        withoutCounter_ = withoutCounter_ || !parsed;
+        return parsed;
     }
     return false;
 }
@@ -100,13 +102,53 @@ bool CashRegManager::LastAnswerIsFresh() const {
 }
 
 bool CashRegManager::WakeUP(WakeUpAnswer& answer) {
-    return WakeUPPresent(answer);
+    const WakeOutcome woken = Wake();
+    if (woken) {
+        answer = *woken.answer;
+    }
+    return static_cast<bool>(woken);
+}
+
+WakeOutcome CashRegManager::Wake() {
+    wokenAt_.reset();
+    const uint64_t bytesBefore = bytesRead_;
+    withoutCounter_ = false;
+    WakeOutcome outcome;
+    WakeUpAnswer answer;
+    if (!serCom || (freshNeeded_ && !Settle()) || !WakeUPPresent(answer)) {
+        outcome.failure = WhyNoAnswer(bytesBefore);
+        return outcome;
+    }
+    known_ = answer.sequence;
+    wokenAt_ = answer.sequence;
+    outcome.answer = answer;
+    return outcome;
+}
+
+WakeOutcome CashRegManager::WakeAfterSilence() {
+    wokenAt_.reset();
+    if (!serCom || !Settle()) {
+        WakeOutcome outcome;
+        outcome.failure = WhyNoAnswer(bytesRead_);
+        return outcome;
+    }
+    return Wake();
+}
+
+WakeFailure CashRegManager::WhyNoAnswer(uint64_t bytesBefore) const {
+    if (cancel_ != nullptr && cancel_->load()) {
+        return WakeFailure::kCancelled;
+    }
+    if (!serCom || !serCom->lineAlive()) {
+        return WakeFailure::kHungUp;
+    }
+    if (withoutCounter_) {
+        return WakeFailure::kNoCounter;
+    }
+    return bytesRead_ > bytesBefore ? WakeFailure::kNoValidAnswer : WakeFailure::kSilence;
 }
 
 bool CashRegManager::WakeUPPresent(WakeUpAnswer& answer) {
-    if (freshNeeded_ && !Settle()) {
-        return false;
-    }
     // The counter never goes back on its own, so an answer below the known one is an old one
     // given late or twice; one at or above it shows the present counter.
     int passed = 0;
@@ -116,17 +158,14 @@ bool CashRegManager::WakeUPPresent(WakeUpAnswer& answer) {
             return !known_ || a.sequence == *known_ || SequenceAhead(a.sequence, *known_);
         },
         0, kLowAnswersPassed, &passed);
-    if (!taken) {
-        // Only answers below it came: old ones, or a printer whose counter went back. After
-        // a silence the next answer tells which.
-        if (passed < kLowAnswersPassed || !Settle() ||
-            !WakeUPTaking(
-                answer, [](const WakeUpAnswer&) { return true; }, 0, 0)) {
-            return false;
-        }
+    if (taken) {
+        return true;
     }
-    known_ = answer.sequence;
-    return true;
+    // Only answers below it came: old ones, or a printer whose counter went back. After a
+    // silence the next answer tells which.
+    return passed >= kLowAnswersPassed && Settle() &&
+           WakeUPTaking(
+               answer, [](const WakeUpAnswer&) { return true; }, 0, 0);
 }
 
 bool CashRegManager::WakeUPTaking(WakeUpAnswer& answer, const Accept& accept, double lookFor,

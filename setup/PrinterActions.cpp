@@ -59,6 +59,24 @@ std::unique_ptr<Device> OpenDevice(const DeviceFactory& factory, const std::stri
     return device;
 }
 
+// Why the printer gave no usable answer, for the alert's informative text.
+std::string WakeProblemText(WakeFailure failure) {
+    switch (failure) {
+        case WakeFailure::kSilence:
+            return WindowText("Tallix",
+                              "No answer: check the printer is on, the speed and the logical ID");
+        case WakeFailure::kNoValidAnswer:
+            return WindowText("Tallix", "No valid answer: wrong speed or noise on the line");
+        case WakeFailure::kNoCounter:
+            return WindowText("Tallix", "The printer's answer carries no sequence counter");
+        case WakeFailure::kHungUp:
+            return WindowText("Tallix", "The line hung up");
+        case WakeFailure::kCancelled:
+            break;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::string PortProblemText(const PortError& error, const std::string& holder) {
@@ -120,14 +138,14 @@ PrinterOutcome ReadSerialNumber(const ReadSerialRequest& request, const DeviceFa
         device->Close();
         return StepFailure(control, kStyle, WindowText("Tallix", "Can not connect to the device."));
     }
-    std::string serial;
-    if (!device->Oxel_GetSerial(serial)) {
-        device->Close();
-        return StepFailure(control, kStyle, WindowText("Tallix", "Device not responding."));
-    }
+    const SerialRead read = device->ReadSerial();
     device->Close();
+    if (!read) {
+        return StepFailure(control, kStyle, WindowText("Tallix", "Device not responding."),
+                           WakeProblemText(read.failure));
+    }
     PrinterOutcome outcome;
-    outcome.serialNumber = std::move(serial);
+    outcome.serialNumber = *read.serialNumber;
     return outcome;
 }
 
@@ -143,10 +161,11 @@ PrinterOutcome PrintTestReport(const TestRequest& request, const DeviceFactory& 
         device->Close();
         return StepFailure(control, kStyle, WindowText("Tallix", "Unable to initialize device"));
     }
-    std::string serial;  // asked only to see that the printer answers
-    if (!device->Oxel_GetSerial(serial)) {
+    // Asked only to see that the printer answers.
+    if (const SerialRead read = device->ReadSerial(); !read) {
         device->Close();
-        return StepFailure(control, kStyle, WindowText("Tallix", "Connection lost"));
+        return StepFailure(control, kStyle, WindowText("Tallix", "Connection lost"),
+                           WakeProblemText(read.failure));
     }
     const bool printed = device->Report_NonFiscalDay();
     device->Close();

@@ -108,6 +108,22 @@
         <translation>%1: adăugați utilizatorul în grupul dialout și autentificați-vă din nou</translation>
     </message>
     <message>
+        <source>No answer: check the printer is on, the speed and the logical ID</source>
+        <translation>Niciun răspuns: verificați că imprimanta este pornită, viteza și ID-ul logic</translation>
+    </message>
+    <message>
+        <source>No valid answer: wrong speed or noise on the line</source>
+        <translation>Niciun răspuns valid: viteză greșită sau zgomot pe linie</translation>
+    </message>
+    <message>
+        <source>The printer&apos;s answer carries no sequence counter</source>
+        <translation>Răspunsul imprimantei nu conține contorul de secvență</translation>
+    </message>
+    <message>
+        <source>The line hung up</source>
+        <translation>Linia s-a întrerupt</translation>
+    </message>
+    <message>
         <source>Port in use by %1</source>
         <translation>Port folosit de %1</translation>
     </message>

@@ -290,6 +290,23 @@ TEST_F(RunBatchOnRecorder, DeviceStageFailuresLeaveTheResultFileAlone) {
     EXPECT_EQ(TempDir::ReadFile(result), "old\n");
 }
 
+// Exit 2 says which of silence, bytes that never formed an answer and a hung-up line it was.
+TEST_F(RunBatchOnRecorder, SerialNumberFailureCarriesWhyThePrinterGaveNoAnswer) {
+    script.failing = {"Oxel_GetSerial"};
+    const std::vector<std::pair<WakeFailure, std::string>> rows = {
+        {WakeFailure::kSilence, "no answer: check the printer is on, the speed and the logical ID"},
+        {WakeFailure::kNoValidAnswer, "no valid answer: wrong speed or noise on the line"},
+        {WakeFailure::kHungUp, "the line hung up"},
+    };
+    for (const auto& [failure, text] : rows) {
+        script.wakeFailure = failure;
+        std::string reason;
+        EXPECT_EQ(RunBatch(options, script.factory(), {}, {}, nullptr, &reason),
+                  kExitSerialNumberFailed);
+        EXPECT_EQ(reason, text);
+    }
+}
+
 TEST_F(RunBatchOnRecorder, SerialNumberOnlyWritesTheSerialAndNeverReadsTheCommandFile) {
     options.serialNumberOnly = true;
     options.commandFilePath = dir.file("missing.txt");

@@ -61,10 +61,8 @@ TEST_F(LinkTraffic, CommandExchangeSendsExactBytes) {
     EXPECT_EQ(printer.sequence(), 2);
 }
 
-TEST_F(LinkTraffic, HookSeesTheOldCounterBeforeTheFrameAndLastSequenceFollows) {
+TEST_F(LinkTraffic, DeliveryCarriesTheCountersAndLastSequenceFollows) {
     EXPECT_FALSE(link.lastSequence().has_value());
-    std::vector<std::pair<int32_t, int>> calls;  // counter given, frames the printer had seen
-    link.setBeforeFrame([&](int32_t sequence) { calls.emplace_back(sequence, printer.frames()); });
     printer.onFrame([](int index, const std::string&, int& sequence) {
         if (index == 0) {
             return Bytes{};  // lost: no ACK, not executed
@@ -73,17 +71,42 @@ TEST_F(LinkTraffic, HookSeesTheOldCounterBeforeTheFrameAndLastSequenceFollows) {
         return Bytes{0x06};
     });
     const std::string text = "X;ONE;;;;;";
-    ASSERT_TRUE(link.WritePacket(reinterpret_cast<const uint8_t*>(text.data()),
-                                 static_cast<int>(text.size())));
+    const WakeOutcome woken = link.Wake();
+    ASSERT_TRUE(woken);
+    EXPECT_EQ(woken.answer->sequence, 1);
+    EXPECT_EQ(printer.frames(), 0);
+    const DeliveryOutcome delivered =
+        link.Deliver(reinterpret_cast<const uint8_t*>(text.data()), static_cast<int>(text.size()),
+                     true, woken.answer->sequence);
+    EXPECT_EQ(delivered.delivery, Delivery::kExecuted);
+    EXPECT_EQ(delivered.sequenceBefore, 1);
+    EXPECT_EQ(delivered.sequenceAfter, 2);
     EXPECT_EQ(printer.frames(), 2);
-    // Once per exchange, before any byte of the frame went out.
-    EXPECT_EQ(calls, (std::vector<std::pair<int32_t, int>>{{1, 0}}));
     EXPECT_EQ(link.lastSequence(), 2);
 
     WakeUpAnswer answer;
     printer.onWakeUp([](int, const std::string&, int&) { return RawPrinter::DefaultAnswer(9); });
     ASSERT_TRUE(link.WakeUP(answer));
     EXPECT_EQ(link.lastSequence(), 9);
+}
+
+// A frame goes out only right after the wake-up that read the counter it is given: a second
+// delivery, or one given another counter, sends nothing.
+TEST_F(LinkTraffic, DeliverSendsNothingWithoutItsWakeUp) {
+    const std::string text = "X;ONE;;;;;";
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const int length = static_cast<int>(text.size());
+    EXPECT_EQ(link.Deliver(bytes, length, true, 1).failure, DeliveryFailure::kNotWoken);
+    const WakeOutcome woken = link.Wake();
+    ASSERT_TRUE(woken);
+    EXPECT_EQ(link.Deliver(bytes, length, true, woken.answer->sequence + 1).delivery,
+              Delivery::kNotExecuted);
+    EXPECT_EQ(printer.frames(), 0);
+    ASSERT_TRUE(link.Wake());
+    EXPECT_TRUE(link.Deliver(bytes, length, true, woken.answer->sequence).executed());
+    const DeliveryOutcome again = link.Deliver(bytes, length, true, woken.answer->sequence + 1);
+    EXPECT_EQ(again.failure, DeliveryFailure::kNotWoken);
+    EXPECT_EQ(printer.frames(), 1);
 }
 
 TEST(LinkLogicalId, RequestCarriesTheFirstTwoDigits) {
@@ -126,6 +149,18 @@ TEST_F(LinkTraffic, MissingSequenceFailsTheExchangeAndWakeUpRepeats) {
     EXPECT_EQ(received.size(), 3U * 17 + 13);
     EXPECT_EQ(std::count(received.begin(), received.end(), 0x13), 3);
     EXPECT_EQ(std::count(received.begin(), received.end(), 0x06), 3);
+}
+
+// A printer whose answers never carry the counter is told apart from silence and noise.
+TEST_F(LinkTraffic, AnswersWithoutTheCounterFailTheWakeUpWithThatReason) {
+    printer.onWakeUp(
+        [](int, const std::string&, int&) { return RawPrinter::AnswerFrame("ABCDEFGHIJ"); });
+    const WakeOutcome woken = link.Wake();
+    EXPECT_FALSE(woken);
+    EXPECT_EQ(woken.failure, WakeFailure::kNoCounter);
+    EXPECT_EQ(link.Deliver(reinterpret_cast<const uint8_t*>("X;;;;;;"), 7, true, 0).failure,
+              DeliveryFailure::kNotWoken);
+    EXPECT_EQ(printer.frames(), 0);
 }
 
 TEST_F(LinkTraffic, WrongChecksumBringsANewRequestAtMostThree) {

@@ -124,9 +124,14 @@ TEST_F(PrinterActions, ReadSerialFailuresWarnAndCloseWhatWasOpened) {
         TallixMacAppDelegate c(view, nullptr, failed.factory(),
                                [] { return std::vector<ComboItem>{}; });
         c.pressedRefreshSN();
-        // Only a port that cannot be opened has the device's reason under its alert.
-        const std::string why =
-            std::string(row.step) == "Open" ? failed.openFailure.text() : std::string();
+        // A port that cannot be opened and a printer that gave no answer have the reason
+        // under the alert.
+        std::string why;
+        if (std::string(row.step) == "Open") {
+            why = failed.openFailure.text();
+        } else if (std::string(row.step) == "Oxel_GetSerial") {
+            why = "No answer: check the printer is on, the speed and the logical ID";
+        }
         EXPECT_EQ(view.alerts, (std::vector<Alert>{{AlertStyle::Warning, row.message, why}}));
         EXPECT_EQ(failed.calls(), row.calls) << row.message;
         EXPECT_EQ(failed.released(), 1) << row.message;
@@ -174,8 +179,12 @@ TEST_F(PrinterActions, TestFailuresShowCriticalErrors) {
                                [] { return std::vector<ComboItem>{}; });
         c.pressedTest();
         // Only a port that cannot be opened has the device's reason under its alert.
-        const std::string why =
-            std::string(row.step) == "Open" ? failed.openFailure.text() : std::string();
+        std::string why;
+        if (std::string(row.step) == "Open") {
+            why = failed.openFailure.text();
+        } else if (std::string(row.step) == "Oxel_GetSerial") {
+            why = "No answer: check the printer is on, the speed and the logical ID";
+        }
         EXPECT_EQ(view.alerts, (std::vector<Alert>{{AlertStyle::Critical, row.message, why}}));
         EXPECT_EQ(failed.calls(), row.calls) << row.message;
         EXPECT_EQ(failed.released(), 1) << row.message;

@@ -37,8 +37,10 @@ class DeviceScript {
     int failAtCall = 0;
     // What Oxel_GetSerial gives when the calls are not passed on.
     std::string serial = "AB12345678";
-    // What LastSequence gives when the calls are not passed on.
+    // The counter the serial number's answer shows when the calls are not passed on.
     std::optional<int32_t> sequence;
+    // Why a serial number read that the script fails found no answer.
+    WakeFailure wakeFailure = WakeFailure::kSilence;
     // What openError gives after an Open that failed, when the calls are not passed on.
     PortError openFailure{PortFailure::Missing, ENOENT, "/dev/printer"};
     // When set, each device makes one device with it and passes every call that the script
@@ -167,15 +169,18 @@ class RecordingDevice final : public Device {
     bool Report_NonFiscalDay() override {
         return Answer("Report_NonFiscalDay()", [](Device& d) { return d.Report_NonFiscalDay(); });
     }
-    bool Oxel_GetSerial(std::string& serial) override {
-        if (!script_.Record("Oxel_GetSerial()")) {
-            return false;
+    SerialRead ReadSerial(bool afterSilence = false) override {
+        SerialRead read;
+        read.failure = script_.wakeFailure;
+        if ((afterSilence && !script_.Record("Settle()")) || !script_.Record("Oxel_GetSerial()")) {
+            return read;
         }
         if (forward_) {
-            return forward_->Oxel_GetSerial(serial);
+            return forward_->ReadSerial(afterSilence);
         }
-        serial = script_.serial;
-        return true;
+        read.serialNumber = script_.serial;
+        read.sequence = script_.sequence;
+        return read;
     }
     Outcome Other_ServiceMoneyTransfer(int direction, double amount) override {
         return Refusable(
@@ -184,10 +189,6 @@ class RecordingDevice final : public Device {
     }
     bool Other_PrintDubliate() override {
         return Answer("Other_PrintDubliate()", [](Device& d) { return d.Other_PrintDubliate(); });
-    }
-
-    bool Settle() override {
-        return Answer("Settle()", [](Device& d) { return d.Settle(); });
     }
 
     // Passed on, not recorded: they change nothing on the printer.
