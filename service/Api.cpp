@@ -309,183 +309,211 @@ void Api::Decorate(const HttpRequest& request, HttpResponse& response) const {
     }
 }
 
-ApiReply Api::Handle(const HttpRequest& request) {
+namespace {
+
+ApiReply ReplyWith(HttpResponse response) {
     ApiReply reply;
+    reply.response = std::move(response);
+    return reply;
+}
+
+// The charset a command file comes in (windows-1250 when the Content-Type names none); a 415
+// problem when the Content-Type is not a command file in a charset taken here.
+std::optional<HttpResponse> BodyCharset(const HttpRequest& request, std::string& charset) {
+    charset = "windows-1250";
+    if (!request.has("content-type")) {
+        return std::nullopt;
+    }
+    const std::string type = Lower(request.header("content-type"));
+    const std::size_t semicolon = type.find(';');
+    std::string media = type.substr(0, semicolon);
+    while (!media.empty() && media.back() == ' ') {
+        media.pop_back();
+    }
+    if (media != "text/plain") {
+        return Problem(415, "the body is a command file: text/plain");
+    }
+    const std::size_t at = type.find("charset=");
+    if (at != std::string::npos) {
+        charset = type.substr(at + 8);
+        charset = charset.substr(0, charset.find(';'));
+        if (charset.size() >= 2 && charset.front() == '"' && charset.back() == '"') {
+            charset = charset.substr(1, charset.size() - 2);
+        }
+    }
+    if (charset == "cp1250") {
+        charset = "windows-1250";
+    }
+    if (charset != "windows-1250" && charset != "utf-8") {
+        return Problem(415, "the charset must be windows-1250 or utf-8");
+    }
+    return std::nullopt;
+}
+
+// The answer when the store did not take a job; nothing when it was created or replayed.
+std::optional<HttpResponse> RefusedJob(Acceptance acceptance) {
+    switch (acceptance) {
+        case Acceptance::Created:
+        case Acceptance::Replayed:
+            return std::nullopt;
+        case Acceptance::KeyReused:
+            return Problem(422, "this Idempotency-Key was used for another command file");
+        case Acceptance::QueueFull: {
+            HttpResponse response =
+                Problem(429, "the printer has 100 jobs waiting; try again later");
+            response.headers.emplace_back("Retry-After", std::to_string(kRetryAfterSeconds));
+            return response;
+        }
+        case Acceptance::Failed:
+            return Problem(503, "the job could not be stored");
+    }
+    return Problem(503, "the job could not be stored");
+}
+
+}  // namespace
+
+ApiReply Api::Handle(const HttpRequest& request) {
     const Target target = ParseTarget(request.target);
     const std::vector<std::string>& path = target.segments;
     if (!target.valid) {
-        reply.response = Problem(400, "the request target is malformed");
-        return reply;
+        return ReplyWith(Problem(400, "the request target is malformed"));
     }
     bool waitOk = true;
     const std::optional<seconds> wait = WaitOf(target, waitOk);
     if (!waitOk) {
-        reply.response = Problem(400, "wait takes whole seconds from 0 to 60");
-        return reply;
+        return ReplyWith(Problem(400, "wait takes whole seconds from 0 to 60"));
     }
     const std::string& method = request.method;
     if (path.size() < 2 || path[0] != "v1") {
-        reply.response = Problem(404, "no such resource");
-        return reply;
+        return ReplyWith(Problem(404, "no such resource"));
     }
     if (path.size() == 2 && path[1] == "health") {
-        reply.response = method == "GET"
+        return ReplyWith(method == "GET"
                              ? JsonResponse(200, {{"status", "ok"}, {"version", version_}})
-                             : MethodNotAllowed("GET");
-        return reply;
+                             : MethodNotAllowed("GET"));
     }
     if (path[1] != "printers") {
-        reply.response = Problem(404, "no such resource");
-        return reply;
+        return ReplyWith(Problem(404, "no such resource"));
     }
     if (path.size() == 2) {
-        reply.response = method == "GET" ? Printers() : MethodNotAllowed("GET");
-        return reply;
+        return ReplyWith(method == "GET" ? Printers() : MethodNotAllowed("GET"));
     }
+    return HandlePrinter(path, request, wait);
+}
+
+ApiReply Api::HandlePrinter(const std::vector<std::string>& path, const HttpRequest& request,
+                            std::optional<seconds> wait) {
+    const std::string& method = request.method;
     const std::string& key = path[2];
     if (printers_.count(key) == 0) {
-        reply.response = Problem(404, "no printer has this key in the devices file");
-        return reply;
+        return ReplyWith(Problem(404, "no printer has this key in the devices file"));
     }
     if (path.size() == 3) {
-        reply.response = method == "GET" ? PrinterView(key) : MethodNotAllowed("GET");
-        return reply;
+        return ReplyWith(method == "GET" ? PrinterView(key) : MethodNotAllowed("GET"));
     }
     if (path[3] != "jobs") {
-        reply.response = Problem(404, "no such resource");
-        return reply;
+        return ReplyWith(Problem(404, "no such resource"));
     }
     if (path.size() == 4) {
         if (method != "POST") {
-            reply.response = MethodNotAllowed("POST");
-            return reply;
+            return ReplyWith(MethodNotAllowed("POST"));
         }
         return PostJob(key, request, wait);
     }
+    return HandleJob(path, method, wait);
+}
+
+ApiReply Api::HandleJob(const std::vector<std::string>& path, const std::string& method,
+                        std::optional<seconds> wait) {
+    const std::string& key = path[2];
     const std::string& id = path[4];
     const std::optional<JobRecord> job = store_.Find(id);
     if (!job || job->printer != key) {
-        reply.response = Problem(404, "this printer has no such job");
-        return reply;
+        return ReplyWith(Problem(404, "this printer has no such job"));
     }
     if (path.size() == 5) {
         if (method == "GET") {
             return JobView(id, wait, false, {});
         }
         if (method == "DELETE") {
-            if (!store_.RemoveQueued(id)) {
-                reply.response = Problem(409, "only a job that is still queued can be removed");
-                return reply;
-            }
-            reply.response.status = 204;
-            return reply;
+            return ReplyWith(RemoveJob(id));
         }
-        reply.response = MethodNotAllowed("GET, DELETE");
-        return reply;
+        return ReplyWith(MethodNotAllowed("GET, DELETE"));
     }
     if (path.size() == 6 && path[5] == "result") {
-        if (method != "GET") {
-            reply.response = MethodNotAllowed("GET");
-            return reply;
-        }
-        reply.response.status = 200;
-        reply.response.headers.emplace_back("Content-Type", "text/plain; charset=utf-8");
-        reply.response.body = store_.ReadResult(id);
-        return reply;
+        return ReplyWith(method == "GET" ? ResultView(id) : MethodNotAllowed("GET"));
     }
     if (path.size() == 6 && path[5] == "retry") {
         if (method != "POST") {
-            reply.response = MethodNotAllowed("POST");
-            return reply;
+            return ReplyWith(MethodNotAllowed("POST"));
         }
-        const JobStore::RequeueResult requeued = store_.Requeue(id);
-        if (requeued == JobStore::RequeueResult::NotRetryable) {
-            reply.response =
-                Problem(409, "only a job that ended on a line the printer refused can be retried");
-            return reply;
-        }
-        if (requeued == JobStore::RequeueResult::AnotherRanSince) {
-            reply.response = Problem(409,
-                                     "another job has run on this printer since: a retry would "
-                                     "print the lines this job already printed again");
-            return reply;
-        }
-        printers_.at(key)->Wake();
-        return JobView(id, wait, true, {});
+        return RetryJob(key, id, wait);
     }
-    reply.response = Problem(404, "no such resource");
-    return reply;
+    return ReplyWith(Problem(404, "no such resource"));
+}
+
+HttpResponse Api::RemoveJob(const std::string& id) {
+    if (!store_.RemoveQueued(id)) {
+        return Problem(409, "only a job that is still queued can be removed");
+    }
+    HttpResponse response;
+    response.status = 204;
+    return response;
+}
+
+HttpResponse Api::ResultView(const std::string& id) const {
+    HttpResponse response;
+    response.status = 200;
+    response.headers.emplace_back("Content-Type", "text/plain; charset=utf-8");
+    response.body = store_.ReadResult(id);
+    return response;
+}
+
+ApiReply Api::RetryJob(const std::string& printer, const std::string& id,
+                       std::optional<seconds> wait) {
+    const JobStore::RequeueResult requeued = store_.Requeue(id);
+    if (requeued == JobStore::RequeueResult::NotRetryable) {
+        return ReplyWith(
+            Problem(409, "only a job that ended on a line the printer refused can be retried"));
+    }
+    if (requeued == JobStore::RequeueResult::AnotherRanSince) {
+        return ReplyWith(Problem(409,
+                                 "another job has run on this printer since: a retry would "
+                                 "print the lines this job already printed again"));
+    }
+    printers_.at(printer)->Wake();
+    return JobView(id, wait, true, {});
 }
 
 ApiReply Api::PostJob(const std::string& printer, const HttpRequest& request,
                       std::optional<seconds> wait) {
-    ApiReply reply;
     const std::string key = request.header("idempotency-key");
     if (!request.has("idempotency-key") || !IsIdempotencyKey(key)) {
-        reply.response = Problem(
-            400, "Idempotency-Key is required: 1 to 128 letters, digits, '.', '_', ':' or '-'");
-        return reply;
+        return ReplyWith(Problem(
+            400, "Idempotency-Key is required: 1 to 128 letters, digits, '.', '_', ':' or '-'"));
     }
-    std::string charset = "windows-1250";
-    if (request.has("content-type")) {
-        const std::string type = Lower(request.header("content-type"));
-        const std::size_t semicolon = type.find(';');
-        std::string media = type.substr(0, semicolon);
-        while (!media.empty() && media.back() == ' ') {
-            media.pop_back();
-        }
-        if (media != "text/plain") {
-            reply.response = Problem(415, "the body is a command file: text/plain");
-            return reply;
-        }
-        const std::size_t at = type.find("charset=");
-        if (at != std::string::npos) {
-            charset = type.substr(at + 8);
-            charset = charset.substr(0, charset.find(';'));
-            if (charset.size() >= 2 && charset.front() == '"' && charset.back() == '"') {
-                charset = charset.substr(1, charset.size() - 2);
-            }
-        }
-        if (charset == "cp1250") {
-            charset = "windows-1250";
-        }
-        if (charset != "windows-1250" && charset != "utf-8") {
-            reply.response = Problem(415, "the charset must be windows-1250 or utf-8");
-            return reply;
-        }
+    std::string charset;
+    if (std::optional<HttpResponse> refused = BodyCharset(request, charset)) {
+        return ReplyWith(std::move(*refused));
     }
     if (request.body.empty()) {
-        reply.response = Problem(400, "the command file is empty");
-        return reply;
+        return ReplyWith(Problem(400, "the command file is empty"));
     }
     std::string bytes = request.body;
     if (charset == "utf-8") {
         if (!IsUtf8(bytes)) {
-            reply.response = Problem(400, "the body is not valid UTF-8");
-            return reply;
+            return ReplyWith(Problem(400, "the body is not valid UTF-8"));
         }
         bytes = EncodeWindows1250Lossy(bytes);
     }
     JobRecord job;
     const Acceptance acceptance =
         store_.Accept(printer, key, JobStore::BodyHash(request.body, charset), bytes, job);
-    switch (acceptance) {
-        case Acceptance::Created:
-            printers_.at(printer)->Wake();
-            break;
-        case Acceptance::Replayed:
-            break;
-        case Acceptance::KeyReused:
-            reply.response = Problem(422, "this Idempotency-Key was used for another command file");
-            return reply;
-        case Acceptance::QueueFull: {
-            reply.response = Problem(429, "the printer has 100 jobs waiting; try again later");
-            reply.response.headers.emplace_back("Retry-After", std::to_string(kRetryAfterSeconds));
-            return reply;
-        }
-        case Acceptance::Failed:
-            reply.response = Problem(503, "the job could not be stored");
-            return reply;
+    if (std::optional<HttpResponse> refused = RefusedJob(acceptance)) {
+        return ReplyWith(std::move(*refused));
+    }
+    if (acceptance == Acceptance::Created) {
+        printers_.at(printer)->Wake();
     }
     std::vector<std::pair<std::string, std::string>> headers = {
         {"Location", JobPath(printer, job.id)}};

@@ -95,6 +95,15 @@ class Api {
     void Decorate(const HttpRequest& request, HttpResponse& response) const;
 
   private:
+    // The routes under /v1/printers/KEY (path[2] is the key) and under its jobs/ID (path[4]).
+    ApiReply HandlePrinter(const std::vector<std::string>& path, const HttpRequest& request,
+                           std::optional<std::chrono::seconds> wait);
+    ApiReply HandleJob(const std::vector<std::string>& path, const std::string& method,
+                       std::optional<std::chrono::seconds> wait);
+    HttpResponse RemoveJob(const std::string& id);
+    HttpResponse ResultView(const std::string& id) const;
+    ApiReply RetryJob(const std::string& printer, const std::string& id,
+                      std::optional<std::chrono::seconds> wait);
     ApiReply PostJob(const std::string& printer, const HttpRequest& request,
                      std::optional<std::chrono::seconds> wait);
     // accepted: the answer to a POST (202 until the job ended); headers go with it.

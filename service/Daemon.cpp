@@ -74,6 +74,89 @@ std::optional<std::vector<DeviceEntry>> LoadDevices(const std::string& path, std
     return entries;
 }
 
+namespace {
+
+std::optional<AccessRules> LoadAccessRules(const ServiceOptions& options, std::string& error) {
+    AccessRules rules;
+    rules.allowOrigins = options.allowOrigins;
+    if (!options.tokenFile.empty()) {
+        std::optional<std::vector<std::string>> tokens = LoadTokens(options.tokenFile, error);
+        if (!tokens) {
+            return std::nullopt;
+        }
+        rules.tokens = std::move(*tokens);
+    }
+    return rules;
+}
+
+// Sockets that systemd passes come first; a --listen that names one of them is that
+// socket, not a second one bound over it.
+bool OpenListeners(HttpServer& server, const ServiceOptions& options, int passed,
+                   const AccessRules& rules, std::string& error) {
+    std::set<std::string> adopted;
+    for (int i = 0; i < std::max(passed, 0); ++i) {
+        bool tcp = false;
+        std::string where;
+        if (!server.Adopt(SD_LISTEN_FDS_START + i, tcp, where, error)) {
+            return false;
+        }
+        if (tcp && rules.tokens.empty()) {
+            error = "a TCP socket from systemd needs --token-file";
+            return false;
+        }
+        adopted.insert(where);
+    }
+    for (const ListenAddress& address : options.listen) {
+        if (adopted.count(ListenAddressText(address)) == 0 && !server.Listen(address, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Listens, starts one worker per printer and serves until the server stops.
+int Serve(const ServiceOptions& options, const std::vector<DeviceEntry>& devices,
+          const AccessRules& rules, JobStore& store, int passed) {
+    // The workers tell the server of every job change; the server exists before them.
+    HttpServer* serverForWorkers = nullptr;
+    std::map<std::string, std::unique_ptr<PrinterWorker>> workers;
+    std::map<std::string, PrinterWorker*> printers;
+    for (const DeviceEntry& entry : devices) {
+        printers[entry.key] = nullptr;
+    }
+    Api api(rules, store, printers, TALLIX_VERSION);
+    HttpServer server(api);
+    serverForWorkers = &server;
+    std::string error;
+    if (!OpenListeners(server, options, passed, rules, error)) {
+        return Refuse(error, 1);
+    }
+    for (const DeviceEntry& entry : devices) {
+        auto worker = std::make_unique<PrinterWorker>(
+            entry, store, VX37ROFactory(),
+            [serverForWorkers](const std::string& id) { serverForWorkers->JobChanged(id); });
+        printers[entry.key] = worker.get();
+        workers[entry.key] = std::move(worker);
+    }
+    api.SetPrinters(printers);
+    for (auto& [key, worker] : workers) {
+        worker->Wake();  // jobs accepted before a restart continue by themselves
+    }
+    for (const std::string& line : server.Announcements()) {
+        (void)std::printf("%s\n", line.c_str());
+    }
+    (void)std::fflush(stdout);
+    (void)sd_notify(0, "READY=1");
+    server.Run();
+    (void)sd_notify(0, "STOPPING=1");
+    for (auto& [key, worker] : workers) {
+        worker->Stop();
+    }
+    return 0;
+}
+
+}  // namespace
+
 int TallixdMain(int argc, char* argv[]) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     std::string error;
@@ -99,71 +182,15 @@ int TallixdMain(int argc, char* argv[]) {
     if (!devices) {
         return Refuse(error, 1);
     }
-    AccessRules rules;
-    rules.allowOrigins = options->allowOrigins;
-    if (!options->tokenFile.empty()) {
-        std::optional<std::vector<std::string>> tokens = LoadTokens(options->tokenFile, error);
-        if (!tokens) {
-            return Refuse(error, 1);
-        }
-        rules.tokens = std::move(*tokens);
+    const std::optional<AccessRules> rules = LoadAccessRules(*options, error);
+    if (!rules) {
+        return Refuse(error, 1);
     }
     const std::unique_ptr<JobStore> store = JobStore::Open(options->stateFolder, error);
     if (!store) {
         return Refuse("--state " + options->stateFolder + ": " + error, 1);
     }
-
-    // The workers tell the server of every job change; the server exists before them.
-    HttpServer* serverForWorkers = nullptr;
-    std::map<std::string, std::unique_ptr<PrinterWorker>> workers;
-    std::map<std::string, PrinterWorker*> printers;
-    for (const DeviceEntry& entry : *devices) {
-        printers[entry.key] = nullptr;
-    }
-    Api api(rules, *store, printers, TALLIX_VERSION);
-    HttpServer server(api);
-    serverForWorkers = &server;
-    // Sockets that systemd passes come first; a --listen that names one of them is that
-    // socket, not a second one bound over it.
-    std::set<std::string> adopted;
-    for (int i = 0; i < std::max(passed, 0); ++i) {
-        bool tcp = false;
-        std::string where;
-        if (!server.Adopt(SD_LISTEN_FDS_START + i, tcp, where, error)) {
-            return Refuse(error, 1);
-        }
-        if (tcp && rules.tokens.empty()) {
-            return Refuse("a TCP socket from systemd needs --token-file", 1);
-        }
-        adopted.insert(where);
-    }
-    for (const ListenAddress& address : options->listen) {
-        if (adopted.count(ListenAddressText(address)) == 0 && !server.Listen(address, error)) {
-            return Refuse(error, 1);
-        }
-    }
-    for (const DeviceEntry& entry : *devices) {
-        auto worker = std::make_unique<PrinterWorker>(
-            entry, *store, VX37ROFactory(),
-            [serverForWorkers](const std::string& id) { serverForWorkers->JobChanged(id); });
-        printers[entry.key] = worker.get();
-        workers[entry.key] = std::move(worker);
-    }
-    api.SetPrinters(printers);
-    for (auto& [key, worker] : workers) {
-        worker->Wake();  // jobs accepted before a restart continue by themselves
-    }
-    for (const std::string& line : server.Announcements()) {
-        (void)std::printf("%s\n", line.c_str());
-    }
-    (void)std::fflush(stdout);
-    (void)sd_notify(0, "READY=1");
-    server.Run();
-    (void)sd_notify(0, "STOPPING=1");
-    for (auto& [key, worker] : workers) {
-        worker->Stop();
-    }
-    return 0;
+    return Serve(*options, *devices, *rules, *store, passed);
 }
 
 }  // namespace tallix

@@ -81,6 +81,56 @@ bool IsOriginText(const std::string& text) {
     return true;
 }
 
+namespace {
+
+bool IsValueOption(const std::string& name) {
+    return name == "--devices" || name == "--state" || name == "--listen" ||
+           name == "--token-file" || name == "--allow-origin";
+}
+
+// Stores one option's value; false with `error` set when the value is not acceptable.
+bool ApplyValueOption(const std::string& name, const std::string& value, ServiceOptions& options,
+                      std::string& error) {
+    if (name == "--devices") {
+        options.devicesFile = value;
+    } else if (name == "--state") {
+        options.stateFolder = value;
+    } else if (name == "--token-file") {
+        options.tokenFile = value;
+    } else if (name == "--allow-origin") {
+        if (!IsOriginText(value)) {
+            error = "--allow-origin " + value +
+                    ": an origin is scheme, host and port, such as https://till.example:8443";
+            return false;
+        }
+        options.allowOrigins.push_back(value);
+    } else {
+        const std::optional<ListenAddress> address = ParseListenAddress(value, error);
+        if (!address) {
+            return false;
+        }
+        options.listen.push_back(*address);
+    }
+    return true;
+}
+
+// The options must together make a service that can run; false with `error` set otherwise.
+bool CheckServiceOptions(const ServiceOptions& options, std::string& error) {
+    if (options.devicesFile.empty() || options.stateFolder.empty()) {
+        error = "--devices FILE and --state DIR are required";
+        return false;
+    }
+    for (const ListenAddress& address : options.listen) {
+        if (address.kind == ListenAddress::Kind::Tcp && options.tokenFile.empty()) {
+            error = "a TCP listener needs --token-file: every request on it must carry a token";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::optional<ServiceOptions> ParseServiceOptions(const std::vector<std::string>& arguments,
                                                   std::string& error) {
     ServiceOptions options;
@@ -96,9 +146,7 @@ std::optional<ServiceOptions> ParseServiceOptions(const std::vector<std::string>
             (name == "--help" ? options.help : options.version) = true;
             continue;
         }
-        const bool known = name == "--devices" || name == "--state" || name == "--listen" ||
-                           name == "--token-file" || name == "--allow-origin";
-        if (!known) {
+        if (!IsValueOption(name)) {
             error = "unknown option " + name;
             return std::nullopt;
         }
@@ -109,39 +157,15 @@ std::optional<ServiceOptions> ParseServiceOptions(const std::vector<std::string>
             }
             value = arguments[++i];
         }
-        if (name == "--devices") {
-            options.devicesFile = *value;
-        } else if (name == "--state") {
-            options.stateFolder = *value;
-        } else if (name == "--token-file") {
-            options.tokenFile = *value;
-        } else if (name == "--allow-origin") {
-            if (!IsOriginText(*value)) {
-                error = "--allow-origin " + *value +
-                        ": an origin is scheme, host and port, such as https://till.example:8443";
-                return std::nullopt;
-            }
-            options.allowOrigins.push_back(*value);
-        } else {
-            const std::optional<ListenAddress> address = ParseListenAddress(*value, error);
-            if (!address) {
-                return std::nullopt;
-            }
-            options.listen.push_back(*address);
+        if (!ApplyValueOption(name, *value, options, error)) {
+            return std::nullopt;
         }
     }
     if (options.help || options.version) {
         return options;
     }
-    if (options.devicesFile.empty() || options.stateFolder.empty()) {
-        error = "--devices FILE and --state DIR are required";
+    if (!CheckServiceOptions(options, error)) {
         return std::nullopt;
-    }
-    for (const ListenAddress& address : options.listen) {
-        if (address.kind == ListenAddress::Kind::Tcp && options.tokenFile.empty()) {
-            error = "a TCP listener needs --token-file: every request on it must carry a token";
-            return std::nullopt;
-        }
     }
     return options;
 }
