@@ -537,7 +537,7 @@ ApiReply Api::JobView(const std::string& id, std::optional<seconds> wait, bool a
     };
     reply.ended = [this, id] {
         const std::optional<JobRecord> job = store_.Find(id);
-        return !job || job->state == JobState::Done;
+        return !job || job->state == ServiceJobState::Done;
     };
     if (wait && wait->count() > 0 && !reply.ended()) {
         reply.waitJob = id;
@@ -567,7 +567,7 @@ HttpResponse Api::JobResponse(const JobRecord& job, bool accepted) const {
     body["exitCode"] = job.exitCode ? Json(*job.exitCode) : Json(nullptr);
     body["endedOnFailure"] = job.endedOnFailure;
     // An accepting answer says 202 until the job has ended; a look at a job is plain 200.
-    return JsonResponse(accepted && job.state != JobState::Done ? 202 : 200, body);
+    return JsonResponse(accepted && job.state != ServiceJobState::Done ? 202 : 200, body);
 }
 
 HttpResponse Api::Printers() const {

@@ -109,9 +109,9 @@ bool MakePrivateFolder(const std::string& path, std::string& error) {
     return true;
 }
 
-std::optional<JobState> StateNamed(std::string_view name) {
-    for (const JobState state :
-         {JobState::Queued, JobState::Running, JobState::Waiting, JobState::Done}) {
+std::optional<ServiceJobState> StateNamed(std::string_view name) {
+    for (const ServiceJobState state : {ServiceJobState::Queued, ServiceJobState::Running,
+                                        ServiceJobState::Waiting, ServiceJobState::Done}) {
         if (name == JobStateName(state)) {
             return state;
         }
@@ -121,15 +121,15 @@ std::optional<JobState> StateNamed(std::string_view name) {
 
 }  // namespace
 
-const char* JobStateName(JobState state) {
+const char* JobStateName(ServiceJobState state) {
     switch (state) {
-        case JobState::Queued:
+        case ServiceJobState::Queued:
             return "queued";
-        case JobState::Running:
+        case ServiceJobState::Running:
             return "running";
-        case JobState::Waiting:
+        case ServiceJobState::Waiting:
             return "waiting";
-        case JobState::Done:
+        case ServiceJobState::Done:
             return "done";
     }
     return "queued";
@@ -212,7 +212,7 @@ bool JobStore::Load(std::string& error) {
         const Json state = Json::parse(ReadWhole(path + "/state.json"), nullptr, false);
         if (state.is_object()) {
             const auto name = state.value("state", std::string("queued"));
-            record.state = StateNamed(name).value_or(JobState::Queued);
+            record.state = StateNamed(name).value_or(ServiceJobState::Queued);
             if (state.contains("exitCode") && state["exitCode"].is_number_integer()) {
                 record.exitCode = state["exitCode"].get<int>();
             }
@@ -221,8 +221,8 @@ bool JobStore::Load(std::string& error) {
             record.claimed = state.value("claimed", uint64_t{0});
             record.queuePlace = state.value("queuePlace", record.queuePlace);
         }
-        if (record.state == JobState::Done && !record.exitCode) {
-            record.state = JobState::Running;  // cannot be: run it through the journal again
+        if (record.state == ServiceJobState::Done && !record.exitCode) {
+            record.state = ServiceJobState::Running;  // cannot be: run it through the journal again
         }
         nextOrder_ = std::max(nextOrder_, record.order + 1);
         nextClaim_ = std::max(nextClaim_, record.claimed + 1);
@@ -234,7 +234,7 @@ bool JobStore::Load(std::string& error) {
 }
 
 void JobStore::Index(const JobRecord& record) {
-    if (record.state != JobState::Done) {
+    if (record.state != ServiceJobState::Done) {
         pending_[record.printer][record.queuePlace] = record.id;
     }
 }
@@ -345,8 +345,8 @@ std::optional<JobRecord> JobStore::Claim(const std::string& printer) {
             return std::nullopt;
         }
         JobRecord& job = jobs_.at(queue->second.begin()->second);
-        if (job.state == JobState::Queued) {
-            job.state = JobState::Running;
+        if (job.state == ServiceJobState::Queued) {
+            job.state = ServiceJobState::Running;
         }
         ++job.attempts;
         job.claimed = nextClaim_++;
@@ -391,7 +391,7 @@ bool JobStore::Update(const JobRecord& record) {
 bool JobStore::RemoveQueued(const std::string& id) {
     const std::lock_guard lock(mutex_);
     const auto found = jobs_.find(id);
-    if (found == jobs_.end() || found->second.state != JobState::Queued) {
+    if (found == jobs_.end() || found->second.state != ServiceJobState::Queued) {
         return false;
     }
     // Renamed out of the store first, so a crash while its files go leaves no half job.
@@ -411,7 +411,7 @@ JobStore::RequeueResult JobStore::Requeue(const std::string& id) {
     {
         const std::lock_guard lock(mutex_);
         const auto found = jobs_.find(id);
-        if (found == jobs_.end() || found->second.state != JobState::Done ||
+        if (found == jobs_.end() || found->second.state != ServiceJobState::Done ||
             !found->second.endedOnFailure) {
             return RequeueResult::NotRetryable;
         }
@@ -421,7 +421,7 @@ JobStore::RequeueResult JobStore::Requeue(const std::string& id) {
             }
         }
         record = found->second;
-        record.state = JobState::Queued;
+        record.state = ServiceJobState::Queued;
         record.exitCode.reset();
         record.endedOnFailure = false;
         record.queuePlace = nextFront_--;

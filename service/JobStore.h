@@ -27,9 +27,11 @@
 
 namespace tallix {
 
-enum class JobState { Queued, Running, Waiting, Done };
+// Named apart from the journal's JobState: two types of one name in one program break its
+// templates (std::optional of either is one symbol).
+enum class ServiceJobState { Queued, Running, Waiting, Done };
 
-const char* JobStateName(JobState state);
+const char* JobStateName(ServiceJobState state);
 
 struct JobRecord {
     std::string id;
@@ -40,7 +42,7 @@ struct JobRecord {
     // Place in the printer's queue: the order, or for a job queued again by a retry a
     // negative number, so that it runs before the jobs that were waiting behind it.
     int64_t queuePlace = 0;
-    JobState state = JobState::Queued;
+    ServiceJobState state = ServiceJobState::Queued;
     std::optional<int> exitCode;  // when done
     bool endedOnFailure = false;  // done, with a line that reports a failure
     int attempts = 0;             // runs started

@@ -116,7 +116,7 @@ void PrinterWorker::Loop() {
 }
 
 bool PrinterWorker::RunOne(JobRecord job) {
-    if (job.state != JobState::Waiting) {
+    if (job.state != ServiceJobState::Waiting) {
         SetState(PrinterState::Printing);
     }
     JobRun run;
@@ -137,11 +137,13 @@ bool PrinterWorker::RunOne(JobRecord job) {
             // answered) and waits for the printer; any other is still only queued.
             // The printer's state is set before the job's, so that a client that sees the job
             // waiting also sees the printer waiting.
-            const bool wasRunning = job.state == JobState::Running;
+            const bool wasRunning = job.state == ServiceJobState::Running;
             if (wasRunning) {
-                job.state = store_.HasResult(job.id) ? JobState::Waiting : JobState::Queued;
+                job.state =
+                    store_.HasResult(job.id) ? ServiceJobState::Waiting : ServiceJobState::Queued;
             }
-            SetState(job.state == JobState::Waiting ? PrinterState::Waiting : PrinterState::Offline,
+            SetState(job.state == ServiceJobState::Waiting ? PrinterState::Waiting
+                                                           : PrinterState::Offline,
                      outcome.reason);
             if (wasRunning) {
                 store_.Update(job);
@@ -160,12 +162,12 @@ bool PrinterWorker::RunOne(JobRecord job) {
         // it through the journal once the printer answers again.
         SetState(PrinterState::Waiting,
                  "the printer on " + entry_.path + " stopped answering during job " + job.id);
-        job.state = JobState::Waiting;
+        job.state = ServiceJobState::Waiting;
         store_.Update(job);
         jobChanged_(job.id);
         return false;
     }
-    job.state = JobState::Done;
+    job.state = ServiceJobState::Done;
     job.exitCode = outcome.exitCode;
     job.endedOnFailure = summary.anyFailure;
     store_.Update(job);

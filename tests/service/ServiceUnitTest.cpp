@@ -136,7 +136,7 @@ TEST_F(ServiceStore, KeysReplayTheirJobAndEverythingSurvivesAReopen) {
         const std::optional<JobRecord> claimed = store->Claim("p");
         ASSERT_TRUE(claimed);
         EXPECT_EQ(claimed->id, firstId);
-        EXPECT_EQ(claimed->state, JobState::Running);
+        EXPECT_EQ(claimed->state, ServiceJobState::Running);
         EXPECT_FALSE(store->RemoveQueued(firstId)) << "a running job stays";
         EXPECT_TRUE(store->RemoveQueued(job.id));
         EXPECT_FALSE(store->Find(job.id));
@@ -144,12 +144,13 @@ TEST_F(ServiceStore, KeysReplayTheirJobAndEverythingSurvivesAReopen) {
     const std::unique_ptr<JobStore> store = Open();
     const std::optional<JobRecord> again = store->Find(firstId);
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->state, JobState::Running) << "continued through the journal after a crash";
+    EXPECT_EQ(again->state, ServiceJobState::Running)
+        << "continued through the journal after a crash";
     EXPECT_EQ(again->attempts, 1);
     EXPECT_EQ(store->Pending("p"), 1u);
     EXPECT_EQ(store->Pending("q"), 1u);
     JobRecord done = *again;
-    done.state = JobState::Done;
+    done.state = ServiceJobState::Done;
     done.exitCode = 0;
     done.endedOnFailure = true;
     ASSERT_TRUE(store->Update(done));
@@ -166,7 +167,7 @@ TEST_F(ServiceStore, KeysReplayTheirJobAndEverythingSurvivesAReopen) {
     // Once another job ran on the printer, its journal names that one: a retry would run the
     // first job in full and print its executed lines twice. A restart does not forget it.
     JobRecord retried = *reopened->Claim("p");
-    retried.state = JobState::Done;
+    retried.state = ServiceJobState::Done;
     retried.exitCode = 0;
     retried.endedOnFailure = true;
     ASSERT_TRUE(reopened->Update(retried));
