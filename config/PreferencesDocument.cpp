@@ -172,11 +172,18 @@ std::string Serialize(const pugi::xml_document& document) {
     return std::move(out).str();
 }
 
+// Bytes given are parsed from a copy exactly as a file is parsed where it was read: pugixml's
+// copying and in-place parsers disagree on bytes with a NUL in them, and a document must not
+// depend on how it was read.
 PreferencesDocument Parse(std::string_view bytes) {
-    auto document = std::make_unique<pugi::xml_document>();
-    const pugi::xml_parse_result result =
-        document->load_buffer(bytes.data(), bytes.size(), kParseOptions, pugi::encoding_auto);
-    return OneRootOnly(std::move(document), result);
+    auto* copy = static_cast<char*>(pugi::get_memory_allocation_function()(bytes.size() + 1));
+    if (copy == nullptr) {
+        return nullptr;
+    }
+    if (!bytes.empty()) {
+        std::memcpy(copy, bytes.data(), bytes.size());
+    }
+    return ParseInPlace(copy, bytes.size());
 }
 
 PreferencesDocument ParseInPlace(char* bytes, std::size_t size) {

@@ -115,6 +115,24 @@ void PrinterWorker::Loop() {
     }
 }
 
+void PrinterWorker::KeepPlace(JobRecord& job, const std::string& reason) {
+    // Nothing was sent in this run: the job keeps its place. One that has a result
+    // file has run part-way before (the file is made only once the right printer
+    // answered) and waits for the printer; any other is still only queued.
+    // The printer's state is set before the job's, so that a client that sees the job
+    // waiting also sees the printer waiting.
+    const bool wasRunning = job.state == ServiceJobState::Running;
+    if (wasRunning) {
+        job.state = store_.HasResult(job.id) ? ServiceJobState::Waiting : ServiceJobState::Queued;
+    }
+    SetState(job.state == ServiceJobState::Waiting ? PrinterState::Waiting : PrinterState::Offline,
+             reason);
+    if (wasRunning) {
+        store_.Update(job);
+        jobChanged_(job.id);
+    }
+}
+
 bool PrinterWorker::RunOne(JobRecord job) {
     if (job.state != ServiceJobState::Waiting) {
         SetState(PrinterState::Printing);
@@ -131,26 +149,9 @@ bool PrinterWorker::RunOne(JobRecord job) {
         case JobEnd::Stopped:
             return true;  // the job stays as it is; the next start continues it
         case JobEnd::NotReached:
-        case JobEnd::WrongPrinter: {
-            // Nothing was sent in this run: the job keeps its place. One that has a result
-            // file has run part-way before (the file is made only once the right printer
-            // answered) and waits for the printer; any other is still only queued.
-            // The printer's state is set before the job's, so that a client that sees the job
-            // waiting also sees the printer waiting.
-            const bool wasRunning = job.state == ServiceJobState::Running;
-            if (wasRunning) {
-                job.state =
-                    store_.HasResult(job.id) ? ServiceJobState::Waiting : ServiceJobState::Queued;
-            }
-            SetState(job.state == ServiceJobState::Waiting ? PrinterState::Waiting
-                                                           : PrinterState::Offline,
-                     outcome.reason);
-            if (wasRunning) {
-                store_.Update(job);
-                jobChanged_(job.id);
-            }
+        case JobEnd::WrongPrinter:
+            KeepPlace(job, outcome.reason);
             return false;
-        }
         case JobEnd::AlreadyFinished:
         case JobEnd::Ended:
             break;

@@ -72,6 +72,8 @@ class PrinterWorker {
     // Runs one job; false when the worker must pause before trying the job again.
     bool RunOne(JobRecord job);
     void SetState(PrinterState state, const std::string& error = {});
+    // A job that did not reach its printer in this run: it keeps its place in the queue.
+    void KeepPlace(JobRecord& job, const std::string& reason);
     // Waits for the pause or a stop; false when stopping.
     bool Pause(std::chrono::milliseconds pause);
     bool stopping() const;
