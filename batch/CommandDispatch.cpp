@@ -10,19 +10,41 @@ bool MaySendCommand(int32_t commandNumber) {
     return FindCommand(commandNumber) != nullptr;
 }
 
-std::optional<int32_t> DispatchCommand(Device& device, const CommandLine& line) {
+LineAction ActionFor(const Device& device, const CommandLine& line) {
     const CommandSpec* command = FindCommand(line.commandNumber());
     if (command == nullptr) {
-        return std::nullopt;
+        return LineAction::Nothing();
     }
     const std::size_t fields = line.fieldCount();
     if (fields < command->minFields || fields > command->maxFields) {
         if (command->wrongFieldCount == WrongFieldCount::kSyntaxError) {
-            return kCodeSyntaxError;
+            return LineAction::Answer(kCodeSyntaxError);
         }
-        return std::nullopt;
+        return LineAction::Nothing();
     }
-    return command->run(device, line);
+    return command->make(device, line);
+}
+
+// A command refused before anything was sent has data the printer cannot take: the caller
+// must mend the line, not wait for the printer.
+int32_t CodeOf(Outcome outcome) {
+    switch (outcome.kind()) {
+        case Outcome::kDone:
+            return kCodeDone;
+        case Outcome::kRefused:
+            return kCodeSyntaxError;
+        case Outcome::kFailed:
+            break;
+    }
+    return kCodeFailed;
+}
+
+std::optional<int32_t> DispatchCommand(Device& device, const CommandLine& line) {
+    const LineAction action = ActionFor(device, line);
+    if (action.command()) {
+        return CodeOf(device.Send(*action.command()));
+    }
+    return action.code();
 }
 
 bool ExecuteCommandLines(Device& device, ResultFile& result, const CommandLines& lines,

@@ -9,7 +9,9 @@
 #include <utility>
 
 #include "batch/CommandFile.h"
+#include "batch/CommandTable.h"
 #include "batch/ResultFile.h"
+#include "device/Outcome.h"
 
 namespace tallix {
 
@@ -45,10 +47,17 @@ constexpr int32_t kCodeSkippedAfterFailure = 2;  // not sent: an earlier line fa
 // sending anything (a number that is not finite or does not fit, a name that is too long).
 constexpr int32_t kCodeSyntaxError = 5005;
 
-// Runs the command of one line on device, as batch/CommandTable.h describes it: the code of
-// what was executed (kCodeDone, kCodeFailed, kCodeSyntaxError, also for a line with too few
-// fields); nothing when the line executes nothing (a number not in the table, 69 with a
-// number other than 0 or 2, 70 without exactly four fields).
+// What one line asks of device, as batch/CommandTable.h describes it: the command to send;
+// the code it gets without sending (kCodeSyntaxError, also for a line with too few fields); or
+// nothing when the line executes nothing (a number not in the table, 69 with a number other
+// than 0 or 2, 70 without exactly four fields). No traffic.
+LineAction ActionFor(const Device& device, const CommandLine& line);
+
+// The code of a command that was sent (or refused before sending).
+int32_t CodeOf(Outcome outcome);
+
+// Runs the action of one line on device in one call: the code of what was executed
+// (kCodeDone, kCodeFailed, kCodeSyntaxError); nothing when the line executes nothing.
 std::optional<int32_t> DispatchCommand(Device& device, const CommandLine& line);
 
 // A line with this command number may send a command to the printer (it is in the table);

@@ -12,74 +12,60 @@ namespace {
 
 constexpr double kPercentLimit = 99.99;
 
-// A command refused before anything was sent has data the printer cannot take: the caller
-// must mend the line, not wait for the printer.
-int32_t CodeOf(Outcome outcome) {
-    switch (outcome.kind()) {
-        case Outcome::kDone:
-            return kCodeDone;
-        case Outcome::kRefused:
-            return kCodeSyntaxError;
-        case Outcome::kFailed:
-            break;
-    }
-    return kCodeFailed;
-}
-
 // Fields 2, 6 and 7 must be there but say nothing the printer needs.
-std::optional<int32_t> SellItem(Device& device, const CommandLine& line) {
-    return CodeOf(device.Sell_SellItem(line.text(1), line.decimal(4), line.decimal(3), 1, 1,
-                                       line.integer(5)));
+LineAction SellItem(const Device& device, const CommandLine& line) {
+    return LineAction::Send(device.SellItemCommand(line.text(1), line.decimal(4), line.decimal(3),
+                                                   1, 1, line.integer(5)));
 }
 
-std::optional<int32_t> PayRest(Device& device, const CommandLine& /*line*/) {
-    return CodeOf(device.Sell_Payment(4, 0.0));
+LineAction PayRest(const Device& device, const CommandLine& /*line*/) {
+    return LineAction::Send(device.PaymentCommand(4, 0.0));
 }
 
-std::optional<int32_t> Pay(Device& device, const CommandLine& line) {
-    return CodeOf(device.Sell_Payment(line.integer(3), line.decimal(4)));
+LineAction Pay(const Device& device, const CommandLine& line) {
+    return LineAction::Send(device.PaymentCommand(line.integer(3), line.decimal(4)));
 }
 
-std::optional<int32_t> PrintText(Device& device, const CommandLine& line) {
-    return CodeOf(device.Sell_PrintText(line.text(1), line.text(2), line.text(3), line.text(4),
-                                        line.text(5)));
+LineAction PrintText(const Device& device, const CommandLine& line) {
+    return LineAction::Send(device.PrintTextCommand(line.text(1), line.text(2), line.text(3),
+                                                    line.text(4), line.text(5)));
 }
 
-std::optional<int32_t> DayReport(Device& device, const CommandLine& line) {
+LineAction DayReport(const Device& device, const CommandLine& line) {
     // A Z report closes the fiscal day for good: it must come from a written 0, never from
     // text that merely reads as 0 ("X", "", "0x2").
     const std::optional<int32_t> report = LeadingInt(line.field(1));
     if (!report) {
-        return kCodeSyntaxError;
+        return LineAction::Answer(kCodeSyntaxError);
     }
     switch (*report) {
         case 0:
-            return CodeOf(device.Report_FiscalDay());
+            return LineAction::Send(device.FiscalDayCommand());
         case 2:
-            return CodeOf(device.Report_NonFiscalDay());
+            return LineAction::Send(device.NonFiscalDayCommand());
         default:
-            return std::nullopt;
+            return LineAction::Nothing();
     }
 }
 
-std::optional<int32_t> ServiceMoney(Device& device, const CommandLine& line) {
-    return CodeOf(device.Other_ServiceMoneyTransfer(line.integer(1), line.decimal(2)));
+LineAction ServiceMoney(const Device& device, const CommandLine& line) {
+    return LineAction::Send(device.ServiceMoneyTransferCommand(line.integer(1), line.decimal(2)));
 }
 
-std::optional<int32_t> Duplicate(Device& device, const CommandLine& /*line*/) {
-    return CodeOf(device.Other_PrintDubliate());
+LineAction Duplicate(const Device& device, const CommandLine& /*line*/) {
+    return LineAction::Send(device.PrintDuplicateCommand());
 }
 
-std::optional<int32_t> Percent(Device& device, const CommandLine& line) {
+LineAction Percent(const Device& device, const CommandLine& line) {
     const double percent = line.decimal(1);
     if (percent < -kPercentLimit || percent > kPercentLimit) {
-        return kCodeSyntaxError;
+        return LineAction::Answer(kCodeSyntaxError);
     }
     // Negative is a discount (kind 1), anything else a surcharge (kind 0).
     if (percent < 0) {
-        return CodeOf(device.Sell_Percent(1, -percent));
+        return LineAction::Send(device.PercentCommand(1, -percent));
     }
-    return CodeOf(device.Sell_Percent(0, percent));
+    return LineAction::Send(device.PercentCommand(0, percent));
 }
 
 constexpr WrongFieldCount kSyntax = WrongFieldCount::kSyntaxError;
@@ -87,7 +73,7 @@ constexpr WrongFieldCount kNothing = WrongFieldCount::kExecutesNothing;
 
 // clang-format off
 constexpr CommandSpec kCommands[] = {
-    // number, name, fields (min, max, else), operation, run, checks counter, extra field
+    // number, name, fields (min, max, else), operation, make, checks counter, extra field
     {49, "sale", 8, kAnyFieldCount, kSyntax,
      "Sell_SellItem", SellItem, true, false},
     {51, "payment of the rest", 1, kAnyFieldCount, kSyntax,

@@ -1,7 +1,7 @@
 #pragma once
 
 // The commands a command file can give, by number: what each line needs and which printer
-// operation it runs. The command run, the job journal's calls and the result line all look
+// command it builds. The command run, the job journal's calls and the result line all look
 // commands up here, so a new command is added in one row.
 
 #include <cstddef>
@@ -10,6 +10,9 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
+
+#include "device/PrinterCommand.h"
 
 namespace tallix {
 
@@ -22,9 +25,30 @@ enum class WrongFieldCount : uint8_t {
     kExecutesNothing,  // the line is answered as if it were not a command
 };
 
-// Runs a line that has passed the field-count check: the code of what was executed, or
-// nothing when the line executes nothing after all.
-using RunCommand = std::optional<int32_t> (*)(Device& device, const CommandLine& line);
+// What a line that has passed the field-count check asks of the printer.
+class LineAction {
+  public:
+    // Sends command (which may be refused: then nothing is sent and the line is a syntax
+    // error).
+    static LineAction Send(PrinterCommand command) { return LineAction(std::move(command)); }
+    // Sends nothing and answers code (a syntax error found in the line itself).
+    static LineAction Answer(int32_t code) { return LineAction(code); }
+    // Executes nothing after all: the line is answered as if it were not a command.
+    static LineAction Nothing() { return LineAction(std::nullopt); }
+
+    const std::optional<PrinterCommand>& command() const { return command_; }
+    const std::optional<int32_t>& code() const { return code_; }
+
+  private:
+    explicit LineAction(PrinterCommand command) : command_(std::move(command)) {}
+    explicit LineAction(std::optional<int32_t> code) : code_(code) {}
+
+    std::optional<PrinterCommand> command_;
+    std::optional<int32_t> code_;
+};
+
+// The action of a line: the command the device builds from the line's fields.
+using MakeCommand = LineAction (*)(const Device& device, const CommandLine& line);
 
 constexpr std::size_t kAnyFieldCount = std::numeric_limits<std::size_t>::max();
 
@@ -35,9 +59,9 @@ struct CommandSpec {
     std::size_t minFields;
     std::size_t maxFields;
     WrongFieldCount wrongFieldCount;
-    // The printer operation(s) the line calls, by name, and the call itself.
+    // The printer operation(s) the line calls, by name, and the command it builds.
     std::string_view operation;
-    RunCommand run;
+    MakeCommand make;
     // A line done means the printer's counter moved: the exchange checks it. The day reports
     // count as done once the printer answers after the frame, counter moved or not.
     bool checksCounter;

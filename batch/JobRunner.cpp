@@ -1,7 +1,9 @@
 #include "batch/JobRunner.h"
 
+#include <algorithm>
 #include <string>
 
+#include "batch/CommandTable.h"
 #include "batch/ResultFile.h"
 #include "batch/ResultMessages.h"
 #include "device/Device.h"
@@ -58,17 +60,51 @@ int32_t JobRunner::Answer(std::size_t index, const CommandLine& line) {
     if (journal != nullptr) {
         journal->LineStarting(index, MaySendCommand(line.commandNumber()));
     }
-    // A line that executes nothing keeps the last code, which is still kCodeDone: any other
-    // code has stopped the job already.
-    lastCode_ = DispatchCommand(device_, line).value_or(lastCode_);
+    const LineAction action = ActionFor(device_, line);
+    if (action.command()) {
+        return Exchange(*action.command());
+    }
+    // A line that sends nothing keeps the last code, which is still kCodeDone (any other code
+    // has stopped the job already), and the counter stays as it was.
+    lastCode_ = action.code().value_or(lastCode_);
     if (journal != nullptr) {
         if (lastCode_ == kCodeDone) {
-            journal->LineDone(device_.LastSequence());
+            journal->LineDone(std::nullopt);
         } else {
             journal->LineFailed();
         }
     }
     return lastCode_;
+}
+
+int32_t JobRunner::Exchange(const PrinterCommand& command) {
+    JobJournal* journal = run_.journal;
+    lastCode_ = kCodeFailed;
+    if (!command.valid()) {
+        lastCode_ = kCodeSyntaxError;  // refused: nothing is sent
+    } else if (const WakeOutcome woken = device_.Wake()) {
+        const int32_t sequenceBefore = woken.answer->sequence;
+        if (journal != nullptr) {
+            journal->NoteSlowest(SlowestMilliseconds(device_));
+            journal->FrameComing(sequenceBefore);
+        }
+        const DeliveryOutcome delivered = device_.Deliver(command, sequenceBefore);
+        if (delivered.executed()) {
+            lastCode_ = kCodeDone;
+            if (journal != nullptr) {
+                journal->LineDone(delivered.sequenceAfter);
+            }
+            return lastCode_;
+        }
+    }
+    if (journal != nullptr) {
+        journal->LineFailed();
+    }
+    return lastCode_;
+}
+
+int32_t SlowestMilliseconds(const Device& device) {
+    return static_cast<int32_t>(std::clamp(device.SlowestAnswer() * 1000.0, 0.0, 3'600'000.0));
 }
 
 }  // namespace tallix

@@ -1,10 +1,19 @@
 #pragma once
 
-// The job runner: one job, line by line, in one visible order. For each line: the command it
-// gives (batch/CommandTable.h, through the device operations), the job journal told that the
-// line starts, the exchange on the printer (whose wake-up, before the frame, makes "line k in
-// flight at counter s" durable), the journal told "done" or "failed", then the result line to
-// a sink. Whether the remaining lines are still sent is decided here, and only here.
+// The job runner: one job, line by line, in one visible order. For each line:
+//   1. the job journal is told the line starts (its "in flight" record begins to sync);
+//   2. the command text, from the device's command for the line (batch/CommandTable.h);
+//   3. Wake: the printer's counter s;
+//   4. the journal makes "line k in flight at counter s" durable;
+//   5. Deliver: the frame, and what became of it (executed, not executed, unknown);
+//   6. the journal is told "done" (with the counter after) or "failed" (a frame whose fate is
+//      unknown stays in flight on disk, for the next run to decide by the counter);
+//   7. the result line, to a sink.
+// Whether the remaining lines are still sent is decided here, and only here. The rule that no
+// line is executed twice rests on step 4 coming after step 3 and before step 5: a run killed at
+// any point leaves a journal that names the line whose frame may have gone out and the counter
+// before it, and a later run sends that line again only when the counter shows it was not
+// executed (journal/ResumePlan.h, protocol/CommandExchange.cpp).
 //
 // It lives in batch/ because it joins what only batch/ may join: the device operations, the
 // job journal and the result lines. The printer service runs its jobs through it too, with its
@@ -14,11 +23,15 @@
 
 #include "batch/CommandDispatch.h"
 #include "batch/CommandFile.h"
+#include "device/PrinterCommand.h"
 
 namespace tallix {
 
 class Device;
 class ResultFile;
+
+// The slowest answer the device saw, in the journal's milliseconds.
+int32_t SlowestMilliseconds(const Device& device);
 
 // Where result lines go: a result file in a batch run, anything else elsewhere.
 class ResultSink {
@@ -57,6 +70,8 @@ class JobRunner {
     // The code line index answers with; sends its command unless an earlier line stopped the
     // job or an earlier run decided it.
     int32_t Answer(std::size_t index, const CommandLine& line);
+    // Steps 3 to 6 for one command: the line's code.
+    int32_t Exchange(const PrinterCommand& command);
 
     Device& device_;
     ResultSink& sink_;

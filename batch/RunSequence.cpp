@@ -8,6 +8,7 @@
 #include "batch/CommandFile.h"
 #include "batch/DeviceSelection.h"
 #include "batch/ExitCodes.h"
+#include "batch/JobRunner.h"
 #include "batch/ResultFile.h"
 #include "config/FileSystem.h"
 #include "config/Numbers.h"
@@ -25,10 +26,6 @@
 namespace tallix {
 namespace {
 
-int32_t Milliseconds(double seconds) {
-    return static_cast<int32_t>(std::clamp(seconds * 1000.0, 0.0, 3'600'000.0));
-}
-
 // Closes the printer when the run leaves the stages after a successful Open.
 class OpenDevice {
   public:
@@ -36,23 +33,6 @@ class OpenDevice {
     ~OpenDevice() { device_.Close(); }
     OpenDevice(const OpenDevice&) = delete;
     OpenDevice& operator=(const OpenDevice&) = delete;
-
-  private:
-    Device& device_;
-};
-
-// Unhooks the journal from the device when the command run ends, however it ends.
-class FrameHook {
-  public:
-    FrameHook(Device& device, JobJournal& journal) : device_(device) {
-        device_.SetBeforeFrame([&journal, &device](int32_t sequenceBefore) {
-            journal.NoteSlowest(Milliseconds(device.SlowestAnswer()));
-            journal.FrameComing(sequenceBefore);
-        });
-    }
-    ~FrameHook() { device_.SetBeforeFrame(nullptr); }
-    FrameHook(const FrameHook&) = delete;
-    FrameHook& operator=(const FrameHook&) = delete;
 
   private:
     Device& device_;
@@ -102,14 +82,10 @@ bool RunJob(const Options& options, Device& device, std::optional<int32_t> seque
     run.firstLineUndecided = plan.inFlightUndecided;
     run.journal = &journal;
     run.stop = stop;
-    bool allAnswered = false;
-    {
-        const FrameHook hook(device, journal);
-        allAnswered = ExecuteCommandLines(device, result, commands.lines, run);
-    }
+    const bool allAnswered = ExecuteCommandLines(device, result, commands.lines, run);
     // Recorded while the port is still held: only the run that holds it touches the journal.
     const bool lineClean = device.LeaveLineClean();
-    journal.NoteSlowest(Milliseconds(device.SlowestAnswer()));
+    journal.NoteSlowest(SlowestMilliseconds(device));
     journal.End(allAnswered && run.finished, lineClean);
     return allAnswered;
 }

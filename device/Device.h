@@ -1,7 +1,11 @@
 #pragma once
 
-// A fiscal printer as the batch run and the set-up window use it: the printer operations, and
-// what a job journal needs to follow the command exchanges. VX37RO talks to the real printer;
+// A fiscal printer as the batch run, the printer service and the set-up window use it. Each
+// printer operation is two things: a command (the text the operation builds from its data) and
+// the confirmed exchange that sends it, in two steps (Wake reads the printer's counter, Deliver
+// sends the frame given that counter). The job runner calls them one by one, so that it can
+// record the line in its journal between the two steps; the operations by their documented
+// names (Sell_SellItem, ...) are the same steps in one call. VX37RO talks to the real printer;
 // tests stand a recording device in for it.
 
 #include <atomic>
@@ -12,6 +16,7 @@
 #include <string>
 
 #include "device/Outcome.h"
+#include "device/PrinterCommand.h"
 #include "protocol/ExchangeOutcome.h"
 #include "serial/PortError.h"
 
@@ -48,19 +53,55 @@ class Device {
     // time-outs. nullptr: none. It must outlive the device.
     virtual void SetCancel(const std::atomic<bool>* cancel) = 0;
 
-    // The operations that take numbers or names are Refused, with nothing sent, when these
-    // cannot make a valid command: a number that is not finite or makes the text longer than
-    // the printer takes, an item name over 130 characters, a kind or direction other than 0
-    // or 1.
-    virtual Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity,
-                                  int shtand, int stockGroup, int vatGroup) = 0;
-    virtual Outcome Sell_Payment(int paymentType, double amount) = 0;
-    virtual bool Sell_PrintText(const std::string& row1, const std::string& row2,
-                                const std::string& row3, const std::string& row4,
-                                const std::string& row5) = 0;
-    virtual Outcome Sell_Percent(int kind, double percent) = 0;
-    virtual bool Report_FiscalDay() = 0;
-    virtual bool Report_NonFiscalDay() = 0;
+    // The commands of the printer operations. A command without text (refused) is what an
+    // operation that takes numbers or names builds when these cannot make a valid command: a
+    // number that is not finite or makes the text longer than the printer takes, an item name
+    // over 130 characters, a kind or direction other than 0 or 1. No traffic.
+    virtual PrinterCommand SellItemCommand(const std::string& item, double singlePrice,
+                                           double quantity, int shtand, int stockGroup,
+                                           int vatGroup) const = 0;
+    virtual PrinterCommand PaymentCommand(int paymentType, double amount) const = 0;
+    // Never refused: the free-text area is sized to its rows.
+    virtual PrinterCommand PrintTextCommand(const std::string& row1, const std::string& row2,
+                                            const std::string& row3, const std::string& row4,
+                                            const std::string& row5) const = 0;
+    virtual PrinterCommand PercentCommand(int kind, double percent) const = 0;
+    virtual PrinterCommand FiscalDayCommand() const = 0;
+    virtual PrinterCommand NonFiscalDayCommand() const = 0;
+    virtual PrinterCommand ServiceMoneyTransferCommand(int direction, double amount) const = 0;
+    virtual PrinterCommand PrintDuplicateCommand() const = 0;
+
+    // The first step of a confirmed exchange: the printer's serial number and present counter,
+    // or why there is none.
+    virtual WakeOutcome Wake() = 0;
+    // The second step: sends command, given the counter the Wake right before it read (with no
+    // other call between). Nothing is sent for a refused command or without that Wake.
+    virtual DeliveryOutcome Deliver(const PrinterCommand& command, int32_t sequenceBefore) = 0;
+
+    // Wake, then Deliver: kDone when the printer executed command, kRefused (nothing sent) when
+    // it has no text, kFailed otherwise.
+    Outcome Send(const PrinterCommand& command);
+
+    // The printer operations by their documented names: each sends its command.
+    Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
+                          int stockGroup, int vatGroup) {
+        return Send(SellItemCommand(item, singlePrice, quantity, shtand, stockGroup, vatGroup));
+    }
+    Outcome Sell_Payment(int paymentType, double amount) {
+        return Send(PaymentCommand(paymentType, amount));
+    }
+    bool Sell_PrintText(const std::string& row1, const std::string& row2, const std::string& row3,
+                        const std::string& row4, const std::string& row5) {
+        return static_cast<bool>(Send(PrintTextCommand(row1, row2, row3, row4, row5)));
+    }
+    Outcome Sell_Percent(int kind, double percent) { return Send(PercentCommand(kind, percent)); }
+    bool Report_FiscalDay() { return static_cast<bool>(Send(FiscalDayCommand())); }
+    bool Report_NonFiscalDay() { return static_cast<bool>(Send(NonFiscalDayCommand())); }
+    Outcome Other_ServiceMoneyTransfer(int direction, double amount) {
+        return Send(ServiceMoneyTransferCommand(direction, amount));
+    }
+    bool Other_PrintDubliate() { return static_cast<bool>(Send(PrintDuplicateCommand())); }
+
     // The serial number and counter from a wake-up answer, or why there was none. With
     // afterSilence the line first falls silent and every request still unanswered counts as
     // lost, so that late answers of a run that stopped part-way can no longer pass for the
@@ -74,9 +115,6 @@ class Device {
         }
         return static_cast<bool>(read);
     }
-    virtual Outcome Other_ServiceMoneyTransfer(int direction, double amount) = 0;
-    virtual bool Other_PrintDubliate() = 0;
-
     // Waits for the answers still owed on the line (Close does it too). True when the line is
     // left clean: nothing owed, and the printer's counter known after the last command.
     virtual bool LeaveLineClean() = 0;
@@ -87,13 +125,6 @@ class Device {
     // what an earlier run saw of it.
     virtual double SlowestAnswer() const = 0;
     virtual void KnowSlowest(double seconds) = 0;
-
-    // Called in every command exchange once the wake-up before the frame has reported the
-    // printer's counter, right before the first byte of the frame is written; nullptr
-    // removes it.
-    virtual void SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) = 0;
-    // The printer's counter from the last trusted wake-up answer; none before the first.
-    virtual std::optional<int32_t> LastSequence() const = 0;
 };
 
 // Creates one device object; called once per run or printer action, on the thread that uses

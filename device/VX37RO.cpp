@@ -36,23 +36,8 @@ std::string_view UpToZero(const std::vector<uint8_t>& area, std::size_t limit) {
             static_cast<std::size_t>(end - area.begin())};
 }
 
-// A text that could not be built is refused: nothing goes to the line.
-Outcome Send(CashRegManager& link, const std::optional<std::string>& text, bool checkSequence,
-             const std::function<void(int32_t)>& beforeFrame) {
-    if (!text) {
-        return Outcome::kRefused;
-    }
-    const WakeOutcome woken = link.Wake();
-    if (!woken) {
-        return Outcome::kFailed;
-    }
-    if (beforeFrame) {
-        beforeFrame(woken.answer->sequence);
-    }
-    return link
-        .Deliver(reinterpret_cast<const uint8_t*>(text->data()), static_cast<int>(text->size()),
-                 checkSequence, woken.answer->sequence)
-        .executed();
+PrinterCommand Command(std::optional<std::string> text, bool checkSequence = true) {
+    return PrinterCommand{std::move(text), checkSequence};
 }
 
 // "<head><number>;<amount with 2 decimals>;;;;", the form of payments, percentages and
@@ -113,18 +98,26 @@ void VX37RO::KnowSlowest(double seconds) {
     cashRegMan->knowSlowest(seconds);
 }
 
-void VX37RO::SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) {
-    beforeFrame_ = std::move(hook);
+WakeOutcome VX37RO::Wake() {
+    return cashRegMan->Wake();
 }
 
-std::optional<int32_t> VX37RO::LastSequence() const {
-    return cashRegMan->lastSequence();
+DeliveryOutcome VX37RO::Deliver(const PrinterCommand& command, int32_t sequenceBefore) {
+    if (!command.text) {
+        DeliveryOutcome refused;
+        refused.failure = DeliveryFailure::kBadText;
+        refused.sequenceBefore = sequenceBefore;
+        return refused;
+    }
+    return cashRegMan->Deliver(reinterpret_cast<const uint8_t*>(command.text->data()),
+                               static_cast<int>(command.text->size()), command.checkSequence,
+                               sequenceBefore);
 }
 
-Outcome VX37RO::Sell_SellItem(const std::string& item, double singlePrice, double quantity,
-                              int shtand, int stockGroup, int vatGroup) {
+PrinterCommand VX37RO::SellItemCommand(const std::string& item, double singlePrice, double quantity,
+                                       int shtand, int stockGroup, int vatGroup) const {
     if (CharacterCount(item) > kMaxItemNameCharacters) {
-        return Outcome::kRefused;
+        return Command(std::nullopt);
     }
     std::vector<uint8_t> name(kNameArea, 0);
     cashRegMan->MacToChill(item, name.data(), kNameArea);
@@ -143,21 +136,19 @@ Outcome VX37RO::Sell_SellItem(const std::string& item, double singlePrice, doubl
                                                 .integer(vatGroup)
                                                 .text(";0;0;")
                                                 .finish();
-    return Send(*cashRegMan, text, true, beforeFrame_);
+    return Command(text);
 }
 
-Outcome VX37RO::Sell_Payment(int paymentType, double amount) {
+PrinterCommand VX37RO::PaymentCommand(int paymentType, double amount) const {
     if (amount == 0.0) {
-        return Send(*cashRegMan,
-                    CommandText().text("E;").integer(paymentType).text(";;;;;").finish(), true,
-                    beforeFrame_);
+        return Command(CommandText().text("E;").integer(paymentType).text(";;;;;").finish());
     }
-    return Send(*cashRegMan, NumberAndAmount("E;", paymentType, amount), true, beforeFrame_);
+    return Command(NumberAndAmount("E;", paymentType, amount));
 }
 
-bool VX37RO::Sell_PrintText(const std::string& row1, const std::string& row2,
-                            const std::string& row3, const std::string& row4,
-                            const std::string& row5) {
+PrinterCommand VX37RO::PrintTextCommand(const std::string& row1, const std::string& row2,
+                                        const std::string& row3, const std::string& row4,
+                                        const std::string& row5) const {
     CommandText text;
     text.text("X;");
     for (const std::string* row : {&row1, &row2, &row3, &row4, &row5}) {
@@ -168,26 +159,27 @@ bool VX37RO::Sell_PrintText(const std::string& row1, const std::string& row2,
     }
     // The free-text command's area is sized to its rows; no 199-byte limit applies to it, so
     // it is never refused.
-    return static_cast<bool>(Send(*cashRegMan, text.finish(std::string::npos), true, beforeFrame_));
+    return Command(text.finish(std::string::npos));
 }
 
-Outcome VX37RO::Sell_Percent(int kind, double percent) {
+PrinterCommand VX37RO::PercentCommand(int kind, double percent) const {
     if (kind != 0 && kind != 1) {
-        return Outcome::kRefused;
+        return Command(std::nullopt);
     }
-    return Send(*cashRegMan, NumberAndAmount("C;", kind, percent), true, beforeFrame_);
+    return Command(NumberAndAmount("C;", kind, percent));
 }
 
 bool VX37RO::Sell_PrintBarcode(int /*type*/, const std::string& /*data*/) {
     return false;
 }
 
-bool VX37RO::Report_FiscalDay() {
-    return static_cast<bool>(Send(*cashRegMan, std::string("A;;;Z;"), false, beforeFrame_));
+// The day reports count as executed once the printer answers after the frame.
+PrinterCommand VX37RO::FiscalDayCommand() const {
+    return Command(std::string("A;;;Z;"), false);
 }
 
-bool VX37RO::Report_NonFiscalDay() {
-    return static_cast<bool>(Send(*cashRegMan, std::string("A;;;X;"), false, beforeFrame_));
+PrinterCommand VX37RO::NonFiscalDayCommand() const {
+    return Command(std::string("A;;;X;"), false);
 }
 
 SerialRead VX37RO::ReadSerial(bool afterSilence) {
@@ -205,15 +197,15 @@ bool VX37RO::Other_Beep() {
     return false;
 }
 
-Outcome VX37RO::Other_ServiceMoneyTransfer(int direction, double amount) {
+PrinterCommand VX37RO::ServiceMoneyTransferCommand(int direction, double amount) const {
     if (direction != 0 && direction != 1) {
-        return Outcome::kRefused;
+        return Command(std::nullopt);
     }
-    return Send(*cashRegMan, NumberAndAmount("I;", direction, amount), true, beforeFrame_);
+    return Command(NumberAndAmount("I;", direction, amount));
 }
 
-bool VX37RO::Other_PrintDubliate() {
-    return static_cast<bool>(Send(*cashRegMan, std::string("E;2;;;;;"), true, beforeFrame_));
+PrinterCommand VX37RO::PrintDuplicateCommand() const {
+    return Command(std::string("E;2;;;;;"));
 }
 
 DeviceFactory VX37ROFactory() {

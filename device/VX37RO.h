@@ -1,10 +1,9 @@
 #pragma once
 
-// The VX-37 (Romanian variant): every printer operation as one typed call that builds a
-// command text and runs one command exchange on the link.
+// The VX-37 (Romanian variant): every printer operation as the command text it builds from
+// its data, and the two steps of the link's confirmed exchange that send one.
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,31 +37,32 @@ class VX37RO final : public Device {
     void SetCancel(const std::atomic<bool>* cancel) override;
     void SetCodePage(uint64_t codePage);
 
-    Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
-                          int stockGroup, int vatGroup) override;
-    Outcome Sell_Payment(int paymentType, double amount) override;
-    bool Sell_PrintText(const std::string& row1, const std::string& row2, const std::string& row3,
-                        const std::string& row4, const std::string& row5) override;
-    Outcome Sell_Percent(int kind, double percent) override;
+    PrinterCommand SellItemCommand(const std::string& item, double singlePrice, double quantity,
+                                   int shtand, int stockGroup, int vatGroup) const override;
+    PrinterCommand PaymentCommand(int paymentType, double amount) const override;
+    PrinterCommand PrintTextCommand(const std::string& row1, const std::string& row2,
+                                    const std::string& row3, const std::string& row4,
+                                    const std::string& row5) const override;
+    PrinterCommand PercentCommand(int kind, double percent) const override;
+    PrinterCommand FiscalDayCommand() const override;
+    PrinterCommand NonFiscalDayCommand() const override;
+    PrinterCommand ServiceMoneyTransferCommand(int direction, double amount) const override;
+    PrinterCommand PrintDuplicateCommand() const override;
     // The printer prints no bar codes and has no beeper here: both always fail.
     bool Sell_PrintBarcode(int type, const std::string& data);
-    bool Report_FiscalDay() override;
-    bool Report_NonFiscalDay() override;
-    SerialRead ReadSerial(bool afterSilence = false) override;
     bool Other_Beep();
-    Outcome Other_ServiceMoneyTransfer(int direction, double amount) override;
-    bool Other_PrintDubliate() override;
+
+    WakeOutcome Wake() override;
+    DeliveryOutcome Deliver(const PrinterCommand& command, int32_t sequenceBefore) override;
+    SerialRead ReadSerial(bool afterSilence = false) override;
 
     bool LeaveLineClean() override;
     void SettleBeforeNextFrame() override;
     double SlowestAnswer() const override;
     void KnowSlowest(double seconds) override;
-    void SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) override;
-    std::optional<int32_t> LastSequence() const override;
 
   private:
     std::unique_ptr<CashRegManager> cashRegMan;
-    std::function<void(int32_t)> beforeFrame_;
 };
 
 // Makes a VX37RO on the real line.

@@ -5,6 +5,7 @@
 // can be checked without a line. It opens nothing itself; a script may have it pass the calls
 // on to a real device (for example one on the virtual printer's line).
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -139,36 +140,89 @@ class RecordingDevice final : public Device {
         return Answer("Initialize(" + std::to_string(logicalID) + ")",
                       [&](Device& d) { return d.Initialize(logicalID); });
     }
-    Outcome Sell_SellItem(const std::string& item, double singlePrice, double quantity, int shtand,
-                          int stockGroup, int vatGroup) override {
-        return Refusable("Sell_SellItem(" + item + ", " + Fixed(singlePrice) + ", " +
-                             Fixed(quantity) + ", " + std::to_string(shtand) + ", " +
-                             std::to_string(stockGroup) + ", " + std::to_string(vatGroup) + ")",
-                         [&](Device& d) {
-                             return d.Sell_SellItem(item, singlePrice, quantity, shtand, stockGroup,
-                                                    vatGroup);
-                         });
+    // The commands record the operation they stand for ("Sell_Payment(1, 10.000)"); a call the
+    // script fails fails at the Wake that follows, before anything reaches a forwarded line.
+    PrinterCommand SellItemCommand(const std::string& item, double singlePrice, double quantity,
+                                   int shtand, int stockGroup, int vatGroup) const override {
+        return Build(kRefusable,
+                     "Sell_SellItem(" + item + ", " + Fixed(singlePrice) + ", " + Fixed(quantity) +
+                         ", " + std::to_string(shtand) + ", " + std::to_string(stockGroup) + ", " +
+                         std::to_string(vatGroup) + ")",
+                     [&](const Device& d) {
+                         return d.SellItemCommand(item, singlePrice, quantity, shtand, stockGroup,
+                                                  vatGroup);
+                     });
     }
-    Outcome Sell_Payment(int paymentType, double amount) override {
-        return Refusable("Sell_Payment(" + std::to_string(paymentType) + ", " + Fixed(amount) + ")",
-                         [&](Device& d) { return d.Sell_Payment(paymentType, amount); });
+    PrinterCommand PaymentCommand(int paymentType, double amount) const override {
+        return Build(kRefusable,
+                     "Sell_Payment(" + std::to_string(paymentType) + ", " + Fixed(amount) + ")",
+                     [&](const Device& d) { return d.PaymentCommand(paymentType, amount); });
     }
-    bool Sell_PrintText(const std::string& row1, const std::string& row2, const std::string& row3,
-                        const std::string& row4, const std::string& row5) override {
-        return Answer(
+    PrinterCommand PrintTextCommand(const std::string& row1, const std::string& row2,
+                                    const std::string& row3, const std::string& row4,
+                                    const std::string& row5) const override {
+        return Build(
+            !kRefusable,
             "Sell_PrintText(" + row1 + "|" + row2 + "|" + row3 + "|" + row4 + "|" + row5 + ")",
-            [&](Device& d) { return d.Sell_PrintText(row1, row2, row3, row4, row5); });
+            [&](const Device& d) { return d.PrintTextCommand(row1, row2, row3, row4, row5); });
     }
-    Outcome Sell_Percent(int kind, double percent) override {
-        return Refusable("Sell_Percent(" + std::to_string(kind) + ", " + Fixed(percent) + ")",
-                         [&](Device& d) { return d.Sell_Percent(kind, percent); });
+    PrinterCommand PercentCommand(int kind, double percent) const override {
+        return Build(kRefusable,
+                     "Sell_Percent(" + std::to_string(kind) + ", " + Fixed(percent) + ")",
+                     [&](const Device& d) { return d.PercentCommand(kind, percent); });
     }
-    bool Report_FiscalDay() override {
-        return Answer("Report_FiscalDay()", [](Device& d) { return d.Report_FiscalDay(); });
+    PrinterCommand FiscalDayCommand() const override {
+        return Build(!kRefusable, "Report_FiscalDay()",
+                     [](const Device& d) { return d.FiscalDayCommand(); });
     }
-    bool Report_NonFiscalDay() override {
-        return Answer("Report_NonFiscalDay()", [](Device& d) { return d.Report_NonFiscalDay(); });
+    PrinterCommand NonFiscalDayCommand() const override {
+        return Build(!kRefusable, "Report_NonFiscalDay()",
+                     [](const Device& d) { return d.NonFiscalDayCommand(); });
     }
+    PrinterCommand ServiceMoneyTransferCommand(int direction, double amount) const override {
+        return Build(
+            kRefusable,
+            "Other_ServiceMoneyTransfer(" + std::to_string(direction) + ", " + Fixed(amount) + ")",
+            [&](const Device& d) { return d.ServiceMoneyTransferCommand(direction, amount); });
+    }
+    PrinterCommand PrintDuplicateCommand() const override {
+        return Build(!kRefusable, "Other_PrintDubliate()",
+                     [](const Device& d) { return d.PrintDuplicateCommand(); });
+    }
+
+    // Not recorded: the command before them was. Without a line, the printer answers at once
+    // with the script's serial number and counter and executes every command.
+    WakeOutcome Wake() override {
+        WakeOutcome woken;
+        woken.failure = script_.wakeFailure;
+        if (std::exchange(failNext_, false)) {
+            return woken;
+        }
+        if (forward_) {
+            return forward_->Wake();
+        }
+        woken.answer.emplace();
+        const std::size_t n = std::min(script_.serial.size(), sizeof woken.answer->serialNumber);
+        std::copy_n(script_.serial.begin(), n, woken.answer->serialNumber);
+        woken.answer->sequence = script_.sequence.value_or(0);
+        return woken;
+    }
+    DeliveryOutcome Deliver(const PrinterCommand& command, int32_t sequenceBefore) override {
+        if (forward_) {
+            const PrinterCommand forwarded = std::exchange(forwardCommand_, {});
+            return forward_->Deliver(forwarded.valid() ? forwarded : command, sequenceBefore);
+        }
+        DeliveryOutcome delivered;
+        delivered.sequenceBefore = sequenceBefore;
+        if (command.valid()) {
+            delivered.delivery = Delivery::kExecuted;
+            delivered.sequenceAfter = script_.sequence;
+        } else {
+            delivered.failure = DeliveryFailure::kBadText;
+        }
+        return delivered;
+    }
+
     SerialRead ReadSerial(bool afterSilence = false) override {
         SerialRead read;
         read.failure = script_.wakeFailure;
@@ -181,14 +235,6 @@ class RecordingDevice final : public Device {
         read.serialNumber = script_.serial;
         read.sequence = script_.sequence;
         return read;
-    }
-    Outcome Other_ServiceMoneyTransfer(int direction, double amount) override {
-        return Refusable(
-            "Other_ServiceMoneyTransfer(" + std::to_string(direction) + ", " + Fixed(amount) + ")",
-            [&](Device& d) { return d.Other_ServiceMoneyTransfer(direction, amount); });
-    }
-    bool Other_PrintDubliate() override {
-        return Answer("Other_PrintDubliate()", [](Device& d) { return d.Other_PrintDubliate(); });
     }
 
     // Passed on, not recorded: they change nothing on the printer.
@@ -212,16 +258,6 @@ class RecordingDevice final : public Device {
         }
     }
 
-    // Kept (or passed on), not recorded: a recording device writes no frames of its own.
-    void SetBeforeFrame(std::function<void(int32_t sequenceBefore)> hook) override {
-        if (forward_) {
-            forward_->SetBeforeFrame(std::move(hook));
-        }
-    }
-    std::optional<int32_t> LastSequence() const override {
-        return forward_ ? forward_->LastSequence() : script_.sequence;
-    }
-
   private:
     static std::string Fixed(double value) {
         char text[64];
@@ -235,20 +271,31 @@ class RecordingDevice final : public Device {
         }
         return !forward_ || static_cast<bool>(passOn(*forward_));
     }
-    template <typename Call>
-    Outcome Refusable(std::string call, const Call& passOn) {
-        if (script_.Refuses(call)) {
+    static constexpr bool kRefusable = true;
+    // The command of a call: recorded; refused (no text) when the script refuses a refusable
+    // call; when forwarded, the forward device's own command is kept for Deliver and its
+    // refusal stands.
+    template <typename Make>
+    PrinterCommand Build(bool refusable, std::string call, const Make& make) const {
+        if (refusable && script_.Refuses(call)) {
             (void)script_.Record(std::move(call));
-            return Outcome::kRefused;
+            return {};
         }
-        if (!script_.Record(std::move(call))) {
-            return Outcome::kFailed;
+        failNext_ = !script_.Record(call);
+        if (forward_) {
+            forwardCommand_ = make(*forward_);
+            if (!forwardCommand_.valid()) {
+                return {};
+            }
+            return PrinterCommand{call, forwardCommand_.checkSequence};
         }
-        return forward_ ? passOn(*forward_) : Outcome(Outcome::kDone);
+        return PrinterCommand{call, true};
     }
 
     DeviceScript& script_;
     std::unique_ptr<Device> forward_;
+    mutable bool failNext_ = false;          // the script fails the command just built
+    mutable PrinterCommand forwardCommand_;  // the forward device's command just built
     bool open_ = false;
     bool openFailed_ = false;
 };
