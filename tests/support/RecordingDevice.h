@@ -44,6 +44,9 @@ class DeviceScript {
     WakeFailure wakeFailure = WakeFailure::kSilence;
     // What openError gives after an Open that failed, when the calls are not passed on.
     PortError openFailure{PortFailure::Missing, ENOENT, "/dev/printer"};
+    // Called (when set) as a device without a line delivers a command: the recorded call and
+    // the counter the wake-up before it read. Lets a test look at the disk at that moment.
+    std::function<void(const std::string& call, int32_t sequenceBefore)> onDeliver;
     // When set, each device makes one device with it and passes every call that the script
     // does not fail on to that one, answering what it answers.
     DeviceFactory forwardTo;
@@ -214,6 +217,9 @@ class RecordingDevice final : public Device {
         }
         DeliveryOutcome delivered;
         delivered.sequenceBefore = sequenceBefore;
+        if (script_.onDeliver && command.valid()) {
+            script_.onDeliver(*command.text, sequenceBefore);
+        }
         if (command.valid()) {
             delivered.delivery = Delivery::kExecuted;
             delivered.sequenceAfter = script_.sequence;
