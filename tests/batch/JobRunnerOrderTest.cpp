@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -108,7 +109,8 @@ TEST_F(RunnerOrder, ARefusedCommandIsAnsweredWithoutWakingThePrinterOrTouchingTh
     script.refusing = {"Sell_Percent("};
     ASSERT_EQ(Run("200;5;\n109\n"), kExitOk);
     EXPECT_TRUE(seen.empty());
-    EXPECT_EQ(script.calls().back(), "Sell_Percent(0, 5.000)");
+    const std::vector<std::string> calls = script.calls();
+    EXPECT_NE(std::find(calls.begin(), calls.end(), "Sell_Percent(0, 5.000)"), calls.end());
     const JobJournal after(folder, kSerial, [](const std::string&) {});
     EXPECT_FALSE(after.saved().has_value());
 }
