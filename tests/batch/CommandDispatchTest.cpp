@@ -10,6 +10,7 @@
 #include "batch/ExitCodes.h"
 #include "batch/ResultFile.h"
 #include "batch/RunSequence.h"
+#include "tests/support/RecorderOptions.h"
 #include "tests/support/RecordingDevice.h"
 #include "tests/support/TempDir.h"
 
@@ -238,15 +239,7 @@ class RunBatchOnRecorder : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(TempDir::WriteFile(commands, "51\n109\n"));
-        options.commandFilePath = commands;
-        options.resultFilePath = result;
-        options.deviceType = "VX-37";
-        options.deviceKey = "k";
-        options.serialNumber = "s";
-        options.portName = "/dev/printer";
-        options.speedText = "19200";
-        options.logicalIDText = " 7x";
-        options.country = "RO";
+        options = test::RecorderOptions(commands, result, "19200", " 7x");
     }
     int RunJob() { return RunBatch(options, script.factory()); }
     TempDir dir;

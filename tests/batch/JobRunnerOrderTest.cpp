@@ -14,6 +14,7 @@
 #include "batch/ExitCodes.h"
 #include "batch/RunSequence.h"
 #include "journal/JobJournal.h"
+#include "tests/support/RecorderOptions.h"
 #include "tests/support/RecordingDevice.h"
 #include "tests/support/TempDir.h"
 
@@ -35,15 +36,7 @@ struct SeenAtDelivery {
 class RunnerOrder : public ::testing::Test {
   protected:
     void SetUp() override {
-        options.commandFilePath = dir.file("commands.txt");
-        options.resultFilePath = dir.file("result.txt");
-        options.deviceType = "VX-37";
-        options.deviceKey = "k";
-        options.serialNumber = "s";
-        options.portName = "/dev/printer";
-        options.speedText = "9600";
-        options.logicalIDText = "1";
-        options.country = "RO";
+        options = test::RecorderOptions(dir.file("commands.txt"), dir.file("result.txt"));
         script.sequence = 41;
         script.onDeliver = [this](const std::string& call, int32_t sequenceBefore) {
             const JobJournal reader(folder, kSerial, [](const std::string&) {});

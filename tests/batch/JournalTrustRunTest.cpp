@@ -13,6 +13,7 @@
 #include "journal/JournalPlace.h"
 #include "journal/JournalSlot.h"
 #include "posix/SystemLog.h"
+#include "tests/support/RecorderOptions.h"
 #include "tests/support/RecordingDevice.h"
 #include "tests/support/TempDir.h"
 
@@ -32,15 +33,7 @@ class PlantedJournal : public ::testing::Test {
         previous_ = SetSystemLogSink([this](const std::string& line) { log.push_back(line); });
         ASSERT_TRUE(TempDir::WriteFile(commands, kCommands));
         ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
-        options.commandFilePath = commands;
-        options.resultFilePath = dir.file("result.txt");
-        options.deviceType = "VX-37";
-        options.deviceKey = "k";
-        options.serialNumber = "s";
-        options.portName = "/dev/printer";
-        options.speedText = "9600";
-        options.logicalIDText = "1";
-        options.country = "RO";
+        options = test::RecorderOptions(commands, dir.file("result.txt"));
         script.sequence = 7;
         // What an attacker writes: this command file's job, both lines done, the counter as
         // the printer shows it. Followed, it answers both sales "No error" and sends nothing.
