@@ -211,6 +211,20 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
     return RunCompleteBatch(options, makeDevice, stop, journalFolder, openError, job, reason);
 }
 
+int OpenPrinter(const Options& options, Device& device, PortError* openError) {
+    if (!device.Open(options.portName, options.speed)) {
+        if (openError != nullptr) {
+            *openError = device.openError();
+        }
+        return kExitOpenFailed;
+    }
+    if (!device.Initialize(options.logicalID)) {
+        device.Close();
+        return kExitInitializeFailed;
+    }
+    return kExitOk;
+}
+
 int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
                      const StopRequested& stop, const std::string& journalFolder,
                      PortError* openError, JobSettings& job, std::string* reason) {
@@ -223,17 +237,19 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
     if (stop && stop()) {
         return kExitOpenFailed;
     }
-    if (!device->Open(options.portName, options.speed)) {
-        if (openError != nullptr) {
-            *openError = device->openError();
-        }
-        return kExitOpenFailed;
+    const int opened = OpenPrinter(options, *device, openError);
+    if (opened != kExitOk) {
+        return opened;
     }
     const OpenDevice closeOnExit(*device);
-    if (!device->Initialize(options.logicalID)) {
-        return kExitInitializeFailed;
-    }
-    SerialRead read = device->ReadSerial();
+    return RunOnOpenPrinter(options, *device, stop, journalFolder, job, reason,
+                            std::move(readEarly));
+}
+
+int RunOnOpenPrinter(const Options& options, Device& device, const StopRequested& stop,
+                     const std::string& journalFolder, JobSettings& job, std::string* reason,
+                     std::optional<CommandFileRead> readEarly) {
+    SerialRead read = device.ReadSerial();
     if (!read) {
         return SerialNumberFailed(read, reason);
     }
@@ -244,7 +260,7 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
         return kExitSerialNumberFailed;
     }
     if (options.serialNumberOnly) {
-        return RunOnOpenDevice(options, *device, read, stop, nullptr, std::nullopt, std::nullopt,
+        return RunOnOpenDevice(options, device, read, stop, nullptr, std::nullopt, std::nullopt,
                                reason);
     }
     JobJournal journal(journalFolder, serialNumber, TraceJournal);
@@ -262,12 +278,12 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
         return kExitOk;
     }
     if (saved) {
-        device->KnowSlowest(saved->slowestMs / 1000.0);
+        device.KnowSlowest(saved->slowestMs / 1000.0);
     }
-    if (!VouchForTheLine(options, *device, saved, read)) {
+    if (!VouchForTheLine(options, device, saved, read)) {
         return SerialNumberFailed(read, reason);
     }
-    return RunOnOpenDevice(options, *device, read, stop, &journal, std::move(readEarly),
+    return RunOnOpenDevice(options, device, read, stop, &journal, std::move(readEarly),
                            job.identity, reason);
 }
 

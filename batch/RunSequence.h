@@ -8,6 +8,7 @@
 #include <string>
 
 #include "batch/CommandDispatch.h"
+#include "batch/CommandFile.h"
 #include "batch/Options.h"
 #include "device/Device.h"
 #include "journal/JobIdentity.h"
@@ -54,9 +55,26 @@ struct JobSettings {
 };
 
 // The run of options that are complete already (speed and logical ID included: the
-// preferences file is not consulted), from the device stage on.
+// preferences file is not consulted), from the device stage on: OpenPrinter, RunOnOpenPrinter
+// and the port closed again.
 int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
                      const StopRequested& stop, const std::string& journalFolder,
                      PortError* openError, JobSettings& job, std::string* reason = nullptr);
+
+// Opens the device's port at the options' speed and installs their logical ID: kExitOk with
+// the port open, else kExitOpenFailed (openError, if given, gets the reason) or
+// kExitInitializeFailed, with the port closed again.
+int OpenPrinter(const Options& options, Device& device, PortError* openError = nullptr);
+
+// The run from the serial number on, on a printer that the caller opened and initialised and
+// closes again: the serial number (checked against job.requiredSerialNumber), the job journal,
+// the result file and the command lines. The device stays open, so that a caller that runs
+// several jobs one after another keeps the port between them; each run reads the serial number
+// again, so a printer swapped on the open port is never printed on. readEarly: the command
+// file as already read (see RunCompleteBatch); when not given, the command file is read here.
+int RunOnOpenPrinter(const Options& options, Device& device, const StopRequested& stop,
+                     const std::string& journalFolder, JobSettings& job,
+                     std::string* reason = nullptr,
+                     std::optional<CommandFileRead> readEarly = std::nullopt);
 
 }  // namespace tallix

@@ -5,6 +5,7 @@
 // the same file on the same printer. The result lines go to the job's result file as each
 // command is answered; the exit code is batch mode's.
 
+#include <memory>
 #include <string>
 
 #include "batch/CommandDispatch.h"
@@ -37,13 +38,21 @@ struct JobRunOutcome {
     std::string reason;
 };
 
-// Runs the job on its printer: opens the port, checks the serial number against the entry's
-// (when it has one), continues the printer's unfinished run of this job through its journal
-// or runs the file in full, closes the port.
-JobRunOutcome ExecuteJob(const JobRun& run, const DeviceFactory& makeDevice,
-                         const StopRequested& stop);
+// Opens the entry's port and installs its logical ID, for one job or several one after
+// another. Nothing when that fails; failed then tells how the job that wanted the port ends:
+// NotReached with the port's reason, Stopped when stop answered true before the port was
+// touched, or Ended with batch mode's exit code for an entry whose type is not a printer this
+// program drives. The caller closes the device.
+std::unique_ptr<Device> OpenEntryPrinter(const DeviceEntry& entry, const DeviceFactory& makeDevice,
+                                         const StopRequested& stop, JobRunOutcome& failed);
 
-// Whether the entry's printer answers a wake-up now (its port opened and closed again).
-bool PrinterAnswers(const DeviceEntry& entry, const DeviceFactory& makeDevice);
+// Runs the job on the entry's printer, whose port the caller opened (OpenEntryPrinter) and keeps:
+// checks the serial number against the entry's (when it has one), continues the printer's
+// unfinished run of this job through its journal or runs the file in full. The port stays
+// open.
+JobRunOutcome ExecuteJob(const JobRun& run, Device& device, const StopRequested& stop);
+
+// Whether the printer on the open device answers a wake-up now.
+bool PrinterAnswers(Device& device);
 
 }  // namespace tallix

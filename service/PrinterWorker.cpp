@@ -2,7 +2,6 @@
 
 #include <ctime>
 
-#include "service/JobExecution.h"
 #include "service/ResultLines.h"
 
 namespace tallix {
@@ -97,6 +96,8 @@ void PrinterWorker::Loop() {
     while (!stopping()) {
         const std::optional<JobRecord> job = store_.Claim(entry_.key);
         if (!job) {
+            // Closed already when the last job ended; this catches a job removed meanwhile.
+            ClosePort();
             std::unique_lock lock(mutex_);
             status_.state = PrinterState::Idle;
             wake_.wait(lock, [this] { return stop_ || woken_; });
@@ -113,6 +114,26 @@ void PrinterWorker::Loop() {
         }
         pause = std::min(pause * 2, pauses_.limit);
     }
+    ClosePort();
+}
+
+void PrinterWorker::ClosePort() {
+    if (device_) {
+        device_->Close();
+        device_.reset();
+    }
+}
+
+JobRunOutcome PrinterWorker::RunOnPort(const JobRun& run) {
+    const StopRequested stop = [this] { return stopping(); };
+    if (!device_) {
+        JobRunOutcome failed;
+        device_ = OpenEntryPrinter(entry_, makeDevice_, stop, failed);
+        if (!device_) {
+            return failed;
+        }
+    }
+    return ExecuteJob(run, *device_, stop);
 }
 
 void PrinterWorker::KeepPlace(JobRecord& job, const std::string& reason) {
@@ -143,13 +164,15 @@ bool PrinterWorker::RunOne(JobRecord job) {
     run.entry = entry_;
     run.journalFolder = store_.journalFolder();
     run.identity = JobStore::JournalIdentity(job.idempotencyKey, store_.ReadBody(job.id));
-    const JobRunOutcome outcome = ExecuteJob(run, makeDevice_, [this] { return stopping(); });
+    const JobRunOutcome outcome = RunOnPort(run);
 
     switch (outcome.end) {
         case JobEnd::Stopped:
+            ClosePort();
             return true;  // the job stays as it is; the next start continues it
         case JobEnd::NotReached:
         case JobEnd::WrongPrinter:
+            ClosePort();
             KeepPlace(job, outcome.reason);
             return false;
         case JobEnd::AlreadyFinished:
@@ -157,16 +180,26 @@ bool PrinterWorker::RunOne(JobRecord job) {
             break;
     }
     const ResultSummary summary = Summarize(ParseResultLines(store_.ReadResult(job.id)));
-    if (outcome.end == JobEnd::Ended && summary.unanswered &&
-        !PrinterAnswers(entry_, makeDevice_)) {
-        // The printer fell silent part-way: the job stays first, and its next run continues
-        // it through the journal once the printer answers again.
-        SetState(PrinterState::Waiting,
-                 "the printer on " + entry_.path + " stopped answering during job " + job.id);
-        job.state = ServiceJobState::Waiting;
-        store_.Update(job);
-        jobChanged_(job.id);
-        return false;
+    if (outcome.end == JobEnd::Ended && summary.unanswered) {
+        // A line went unanswered: whatever the printer says now, the next job opens the port
+        // afresh.
+        const bool answers = device_ && PrinterAnswers(*device_);
+        ClosePort();
+        if (!answers) {
+            // The printer fell silent part-way: the job stays first, and its next run
+            // continues it through the journal once the printer answers again.
+            SetState(PrinterState::Waiting,
+                     "the printer on " + entry_.path + " stopped answering during job " + job.id);
+            job.state = ServiceJobState::Waiting;
+            store_.Update(job);
+            jobChanged_(job.id);
+            return false;
+        }
+    }
+    if (store_.Pending(entry_.key) <= 1) {
+        // The queue's last job: the port is free before its caller hears that the job is done,
+        // so a batch run that the caller starts next finds the printer free.
+        ClosePort();
     }
     job.state = ServiceJobState::Done;
     job.exitCode = outcome.exitCode;

@@ -1,8 +1,14 @@
 #pragma once
 
 // One printer's worker: a thread that runs the printer's jobs one after another in the order
-// they were accepted. It opens the port for a job and closes it after, so batch mode and the
-// set-up window can use the printer between jobs (the port's lock arbitrates).
+// they were accepted. It opens the port when it takes a job and none is open, keeps it open
+// while its queue holds jobs, and closes it before the last queued job is reported done, so
+// a queue runs without batch mode or the set-up window printing between its jobs (a receipt
+// made of several jobs stays whole), and they can use the printer as soon as the queue is
+// empty (the port's lock arbitrates). It closes the port also when the service stops and
+// after a job that found the port or the printer in trouble (not reached, another printer,
+// a line left unanswered): the next attempt opens afresh, so a re-plugged adapter or printer
+// is found again.
 //
 // Never twice, never lost:
 // - A job is taken from the store only when the one before it is done; a job that stopped
@@ -14,12 +20,17 @@
 //   finished is not sent again at all. What the journal cannot decide it settles the way
 //   batch mode does (a line it cannot prove executed is sent; one it cannot prove unexecuted
 //   is not).
-// - Before a job the printer's serial number is compared with the entry's: another printer is
-//   never printed on.
+// - Before each job, also one that runs on a port kept open from the job before, the printer's
+//   serial number is read and compared with the entry's: another printer is never printed on,
+//   even when the cable was moved to another printer while the port stayed open. Keeping the
+//   port open changes nothing the journal decides on: each job reads the counter afresh, and
+//   the job before left the line clean (or said it did not) in the journal as a run that
+//   closed the port does.
 
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,6 +38,7 @@
 
 #include "config/Preferences.h"
 #include "device/Device.h"
+#include "service/JobExecution.h"
 #include "service/JobStore.h"
 
 namespace tallix {
@@ -71,6 +83,9 @@ class PrinterWorker {
     void Loop();
     // Runs one job; false when the worker must pause before trying the job again.
     bool RunOne(JobRecord job);
+    // The job's run on the open port, opening it first when it is not open.
+    JobRunOutcome RunOnPort(const JobRun& run);
+    void ClosePort();
     void SetState(PrinterState state, const std::string& error = {});
     // A job that did not reach its printer in this run: it keeps its place in the queue.
     void KeepPlace(JobRecord& job, const std::string& reason);
@@ -83,6 +98,8 @@ class PrinterWorker {
     DeviceFactory makeDevice_;
     std::function<void(const std::string&)> jobChanged_;
     RetryPauses pauses_;
+    // The open port, used on the worker's thread only; nullptr when closed.
+    std::unique_ptr<Device> device_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;
