@@ -436,7 +436,7 @@ ApiReply Api::HandleJob(const std::vector<std::string>& path, const std::string&
             return JobView(id, wait, false, {});
         }
         if (method == "DELETE") {
-            return ReplyWith(RemoveJob(id));
+            return ReplyWith(RemoveJob(key, id));
         }
         return ReplyWith(MethodNotAllowed("GET, DELETE"));
     }
@@ -452,9 +452,18 @@ ApiReply Api::HandleJob(const std::vector<std::string>& path, const std::string&
     return ReplyWith(Problem(404, "no such resource"));
 }
 
-HttpResponse Api::RemoveJob(const std::string& id) {
+HttpResponse Api::RemoveJob(const std::string& printer, const std::string& id) {
     if (!store_.RemoveQueued(id)) {
-        return Problem(409, "only a job that is still queued can be removed");
+        // A done job that holds the queue is kept, with its result; the queue goes on.
+        switch (store_.Release(id)) {
+            case JobStore::ReleaseResult::Released:
+                printers_.at(printer)->Wake();
+                break;
+            case JobStore::ReleaseResult::Failed:
+                return Problem(503, "the release of the printer could not be stored");
+            case JobStore::ReleaseResult::NotHolding:
+                return Problem(409, "only a job that is still queued can be removed");
+        }
     }
     HttpResponse response;
     response.status = 204;
@@ -566,6 +575,7 @@ HttpResponse Api::JobResponse(const JobRecord& job, bool accepted) const {
                  {"result", JobPath(job.printer, job.id) + "/result"}};
     body["exitCode"] = job.exitCode ? Json(*job.exitCode) : Json(nullptr);
     body["endedOnFailure"] = job.endedOnFailure;
+    body["holdsQueue"] = job.holdsQueue;
     // An accepting answer says 202 until the job has ended; a look at a job is plain 200.
     return JsonResponse(accepted && job.state != ServiceJobState::Done ? 202 : 200, body);
 }

@@ -10,7 +10,8 @@
 //   GET    /v1/printers/{key}/jobs/{id}       ?wait=SECONDS (up to 60)
 //   GET    /v1/printers/{key}/jobs/{id}/result
 //   POST   /v1/printers/{key}/jobs/{id}/retry
-//   DELETE /v1/printers/{key}/jobs/{id}
+//   DELETE /v1/printers/{key}/jobs/{id}       a queued job: removed; a done one that holds
+//                                              the queue: kept, and the queue goes on
 //
 // Errors are application/problem+json. Nothing a client sends is put into an answer except
 // through the JSON writer, which escapes it.
@@ -100,7 +101,7 @@ class Api {
                            std::optional<std::chrono::seconds> wait);
     ApiReply HandleJob(const std::vector<std::string>& path, const std::string& method,
                        std::optional<std::chrono::seconds> wait);
-    HttpResponse RemoveJob(const std::string& id);
+    HttpResponse RemoveJob(const std::string& printer, const std::string& id);
     HttpResponse ResultView(const std::string& id) const;
     ApiReply RetryJob(const std::string& printer, const std::string& id,
                       std::optional<std::chrono::seconds> wait);

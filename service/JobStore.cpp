@@ -217,6 +217,7 @@ bool JobStore::Load(std::string& error) {
                 record.exitCode = state["exitCode"].get<int>();
             }
             record.endedOnFailure = state.value("endedOnFailure", false);
+            record.holdsQueue = state.value("holdsQueue", false);
             record.attempts = state.value("attempts", 0);
             record.claimed = state.value("claimed", uint64_t{0});
             record.queuePlace = state.value("queuePlace", record.queuePlace);
@@ -236,6 +237,8 @@ bool JobStore::Load(std::string& error) {
 void JobStore::Index(const JobRecord& record) {
     if (record.state != ServiceJobState::Done) {
         pending_[record.printer][record.queuePlace] = record.id;
+    } else if (record.holdsQueue) {
+        holders_[record.printer].insert(record.id);
     }
 }
 
@@ -243,6 +246,13 @@ void JobStore::Unindex(const JobRecord& record) {
     const auto printer = pending_.find(record.printer);
     if (printer != pending_.end()) {
         printer->second.erase(record.queuePlace);
+    }
+    const auto held = holders_.find(record.printer);
+    if (held != holders_.end()) {
+        held->second.erase(record.id);
+        if (held->second.empty()) {
+            holders_.erase(held);
+        }
     }
 }
 
@@ -341,7 +351,7 @@ std::optional<JobRecord> JobStore::Claim(const std::string& printer) {
     {
         const std::lock_guard lock(mutex_);
         const auto queue = pending_.find(printer);
-        if (queue == pending_.end() || queue->second.empty()) {
+        if (queue == pending_.end() || queue->second.empty() || holders_.count(printer) != 0) {
             return std::nullopt;
         }
         JobRecord& job = jobs_.at(queue->second.begin()->second);
@@ -356,11 +366,21 @@ std::optional<JobRecord> JobStore::Claim(const std::string& printer) {
     return record;
 }
 
+std::optional<std::string> JobStore::Holder(const std::string& printer) const {
+    const std::lock_guard lock(mutex_);
+    const auto held = holders_.find(printer);
+    if (held == holders_.end()) {
+        return std::nullopt;
+    }
+    return *held->second.begin();
+}
+
 bool JobStore::WriteState(const JobRecord& record) {
     Json state = {{"state", JobStateName(record.state)},
                   {"attempts", record.attempts},
                   {"claimed", record.claimed},
                   {"endedOnFailure", record.endedOnFailure},
+                  {"holdsQueue", record.holdsQueue},
                   {"queuePlace", record.queuePlace}};
     if (record.exitCode) {
         state["exitCode"] = *record.exitCode;
@@ -406,6 +426,27 @@ bool JobStore::RemoveQueued(const std::string& id) {
     return true;
 }
 
+JobStore::ReleaseResult JobStore::Release(const std::string& id) {
+    // The lock is held over the write: a retry of the same job cannot come in between.
+    const std::lock_guard lock(mutex_);
+    const auto found = jobs_.find(id);
+    if (found == jobs_.end() || found->second.state != ServiceJobState::Done ||
+        !found->second.holdsQueue) {
+        return ReleaseResult::NotHolding;
+    }
+    JobRecord released = found->second;
+    released.holdsQueue = false;
+    // Only once it is on the disk: the client hears whether the release holds, and a restart
+    // never brings back a hold that a client was told had ended (nor the other way round).
+    if (!WriteState(released)) {
+        return ReleaseResult::Failed;
+    }
+    Unindex(found->second);
+    found->second = released;
+    Index(released);
+    return ReleaseResult::Released;
+}
+
 JobStore::RequeueResult JobStore::Requeue(const std::string& id) {
     JobRecord record;
     {
@@ -424,6 +465,7 @@ JobStore::RequeueResult JobStore::Requeue(const std::string& id) {
         record.state = ServiceJobState::Queued;
         record.exitCode.reset();
         record.endedOnFailure = false;
+        record.holdsQueue = false;
         record.queuePlace = nextFront_--;
     }
     // A write that failed leaves the job queued in memory all the same: it runs now, and a

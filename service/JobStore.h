@@ -9,7 +9,8 @@
 //
 // Folder of a job:  job.json   printer, idempotency key, body hash, order of acceptance
 //                   body       the command file's bytes (Windows-1250)
-//                   state.json state, exit code, attempts (missing: queued, never started)
+//                   state.json state, exit code, attempts, whether it holds the printer's
+//                              queue (missing: queued, never started)
 //                   result     the result file, written as batch mode writes it
 
 #include <cstddef>
@@ -19,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +47,9 @@ struct JobRecord {
     ServiceJobState state = ServiceJobState::Queued;
     std::optional<int> exitCode;  // when done
     bool endedOnFailure = false;  // done, with a line that reports a failure
+    // Done on a failure after the printer executed some of its lines: its receipt may still be
+    // open, so no other job of its printer starts until it is retried or released.
+    bool holdsQueue = false;
     int attempts = 0;             // runs started
     // When the job was last taken to run, over the whole store (0: never). The printer's job
     // journal remembers only the job that ran last on it.
@@ -98,8 +103,11 @@ class JobStore {
     std::optional<JobRecord> NextPending(const std::string& printer) const;
 
     // The printer's first job that is not done, now running (a waiting job stays waiting)
-    // with one attempt more; a job so taken can no longer be removed.
+    // with one attempt more; a job so taken can no longer be removed. Nothing while a job
+    // holds the printer's queue.
     std::optional<JobRecord> Claim(const std::string& printer);
+    // The id of the job that holds the printer's queue; nothing when none does.
+    std::optional<std::string> Holder(const std::string& printer) const;
 
     // State changes, written durably before they return (false when the write failed; the
     // state in memory changes anyway, so the service goes on and a restart takes it from the
@@ -107,7 +115,12 @@ class JobStore {
     bool Update(const JobRecord& record);
     // Removes a queued job; false when it is not queued (or not there).
     bool RemoveQueued(const std::string& id);
-    // A job that ended on a failure queued again, ahead of the printer's other jobs: only
+    // A done job that holds its printer's queue lets it go; the job and its result stay as
+    // they are. Written durably before anything changes in memory.
+    enum class ReleaseResult { Released, NotHolding, Failed };
+    ReleaseResult Release(const std::string& id);
+    // A job that ended on a failure queued again, ahead of the printer's other jobs (a hold it
+    // had ends: it runs next, on its own receipt): only
     // while it is the last job that ran on its printer. Once another has run, the printer's
     // journal no longer knows where it stopped, and a retry would print its executed lines
     // again.
@@ -128,6 +141,8 @@ class JobStore {
     std::map<std::string, JobRecord> jobs_;
     // Per printer, jobs not done by order (a requeued job gets an order before every other).
     std::map<std::string, std::map<int64_t, std::string>> pending_;
+    // Per printer, the done jobs that hold its queue (one, unless a store was edited by hand).
+    std::map<std::string, std::set<std::string>> holders_;
     void Index(const JobRecord& record);
     void Unindex(const JobRecord& record);
     uint64_t nextOrder_ = 1;

@@ -18,6 +18,13 @@ std::string NowText() {
 
 }  // namespace
 
+std::string HoldReason(const std::string& jobId) {
+    return "job " + jobId +
+           " ended on a line the printer refused and its receipt may still be open: retry it "
+           "(POST .../jobs/" +
+           jobId + "/retry) or release the printer (DELETE .../jobs/" + jobId + ")";
+}
+
 const char* PrinterStateName(PrinterState state) {
     switch (state) {
         case PrinterState::Idle:
@@ -96,10 +103,18 @@ void PrinterWorker::Loop() {
     while (!stopping()) {
         const std::optional<JobRecord> job = store_.Claim(entry_.key);
         if (!job) {
-            // Closed already when the last job ended; this catches a job removed meanwhile.
+            // Nothing to run, or a job holds the queue. The port was closed already when the
+            // last job ended (or when the holding one did); this catches a job removed
+            // meanwhile. Either way the worker sleeps until a job is queued, retried or
+            // released, or the service stops.
+            const std::optional<std::string> holder = store_.Holder(entry_.key);
             ClosePort();
             std::unique_lock lock(mutex_);
-            status_.state = PrinterState::Idle;
+            status_.state = holder ? PrinterState::Waiting : PrinterState::Idle;
+            if (holder && status_.lastError != HoldReason(*holder)) {
+                status_.lastError = HoldReason(*holder);  // after a restart
+                status_.lastErrorAt = NowText();
+            }
             wake_.wait(lock, [this] { return stop_ || woken_; });
             woken_ = false;
             continue;
@@ -196,17 +211,26 @@ bool PrinterWorker::RunOne(JobRecord job) {
             return false;
         }
     }
-    if (store_.Pending(entry_.key) <= 1) {
-        // The queue's last job: the port is free before its caller hears that the job is done,
-        // so a batch run that the caller starts next finds the printer free.
+    // A job refused part-way may have left its receipt open: it holds the queue.
+    const bool holds = summary.anyFailure && summary.anyExecuted;
+    if (holds || store_.Pending(entry_.key) <= 1) {
+        // The queue's last job, or one that holds it: the port is free before its caller hears
+        // that the job is done, so a batch run or the set-up window that the caller starts next
+        // finds the printer free (to finish or cancel the receipt, say).
         ClosePort();
+    }
+    if (holds) {
+        // Set before the job's state, so that a client that sees the job done holding the
+        // queue also sees the printer waiting.
+        SetState(PrinterState::Waiting, HoldReason(job.id));
     }
     job.state = ServiceJobState::Done;
     job.exitCode = outcome.exitCode;
     job.endedOnFailure = summary.anyFailure;
+    job.holdsQueue = holds;
     store_.Update(job);
     jobChanged_(job.id);
-    if (summary.anyFailure) {
+    if (summary.anyFailure && !holds) {
         SetState(PrinterState::Printing, "job " + job.id + " ended on a line the printer refused");
     }
     return true;

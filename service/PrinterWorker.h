@@ -2,10 +2,10 @@
 
 // One printer's worker: a thread that runs the printer's jobs one after another in the order
 // they were accepted. It opens the port when it takes a job and none is open, keeps it open
-// while its queue holds jobs, and closes it before the last queued job is reported done, so
-// a queue runs without batch mode or the set-up window printing between its jobs (a receipt
-// made of several jobs stays whole), and they can use the printer as soon as the queue is
-// empty (the port's lock arbitrates). It closes the port also when the service stops and
+// while its queue holds jobs, and closes it before the last queued job (or one that holds the
+// queue, below) is reported done, so a queue runs without batch mode or the set-up window
+// printing between its jobs (a receipt made of several jobs stays whole), and they can use the
+// printer as soon as the queue is empty or held (the port's lock arbitrates). It closes the port also when the service stops and
 // after a job that found the port or the printer in trouble (not reached, another printer,
 // a line left unanswered): the next attempt opens afresh, so a re-plugged adapter or printer
 // is found again.
@@ -14,6 +14,20 @@
 // - A job is taken from the store only when the one before it is done; a job that stopped
 //   part-way (the printer fell silent, or the service was killed) stays first and blocks the
 //   queue, so nothing else prints into its open receipt.
+// - A job that the printer refused part-way, after it may have executed some of its lines
+//   (the payment refused for want of paper, say), ends done but may have left its receipt
+//   open: the next job's sales would go into another customer's receipt. Such a job holds the
+//   queue, and nothing else prints until a client retries it (it continues its own receipt
+//   through the journal, and holds again if refused again) or releases it (DELETE: the client
+//   has seen to the receipt, or takes what comes). The hold is set with the job's done state
+//   in one store update, before the worker asks the store for the next job on the same
+//   thread, and the store hands out no job of a held printer; it is kept in the job's state
+//   file, so a restart holds too (should that write fail, the file still says running and the
+//   restart runs the job through the journal, which finds it finished with the same result
+//   and holds again). A release is on the disk before it counts. While held the worker sleeps
+//   until woken, with the port closed so that batch mode or the set-up window can finish or
+//   cancel the receipt. A job refused before the printer executed any of its lines left the
+//   printer as it found it and holds nothing.
 // - Every run of a job, the first one and every later one, goes through the printer's job
 //   journal under the job's own identity (idempotency key and command file): lines that the
 //   printer executed are answered without being sent, and a job that the journal shows
@@ -46,6 +60,9 @@ namespace tallix {
 enum class PrinterState { Idle, Printing, Waiting, Offline };
 
 const char* PrinterStateName(PrinterState state);
+
+// The printer's last error while job jobId holds its queue: what happened and what to do.
+std::string HoldReason(const std::string& jobId);
 
 struct PrinterStatus {
     PrinterState state = PrinterState::Idle;

@@ -53,6 +53,8 @@ ResultSummary Summarize(const std::vector<ResultEntry>& lines) {
     for (const ResultEntry& line : lines) {
         summary.anyFailure = summary.anyFailure || IsFailure(line.messageNumber);
         summary.unanswered = summary.unanswered || line.messageNumber == kNoPrinterResponse;
+        summary.anyExecuted = summary.anyExecuted || !IsFailure(line.messageNumber) ||
+                              line.messageNumber == kNoPrinterResponse;
     }
     return summary;
 }

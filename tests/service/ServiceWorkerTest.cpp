@@ -1,5 +1,6 @@
 // One printer's worker in this process, on a recording device and on the virtual printer: it
-// holds the port for a whole queue and for no longer, and opens it afresh after trouble.
+// holds the port for a whole queue and for no longer, and opens it afresh after trouble. A job
+// refused part-way holds the queue until it is retried or released, also across a restart.
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,13 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "device/VX37RO.h"
+#include "service/Api.h"
 #include "service/JobStore.h"
 #include "service/PrinterWorker.h"
+#include "service/ResultLines.h"
 #include "tests/batch/TallixRun.h"
 #include "tests/support/RecordingDevice.h"
 #include "tests/support/SimProcess.h"
@@ -51,6 +56,11 @@ std::vector<std::string> PortCalls(const std::vector<std::string>& calls) {
     return kept;
 }
 
+// A receipt of one sale of item name, paid in cash.
+std::string Receipt(const std::string& name) {
+    return Sale(name) + "53;;;0;1.00\r\n";
+}
+
 class ServiceWorker : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -58,12 +68,13 @@ class ServiceWorker : public ::testing::Test {
         store = JobStore::Open(dir.file("state"), error);
         ASSERT_TRUE(store) << error;
     }
-    // Accepts a job with its key as the body's item name; its id.
-    std::string Queue(const std::string& key) {
+    // Accepts a job of body (by default one sale with the key as the item's name); its id.
+    std::string Queue(const std::string& key, const std::string& body = {}) {
         JobRecord job;
-        const std::string body = Sale(key);
-        EXPECT_EQ(store->Accept("till-1", key, JobStore::BodyHash(body, "windows-1250"), body, job),
-                  Acceptance::Created);
+        const std::string bytes = body.empty() ? Sale(key) : body;
+        EXPECT_EQ(
+            store->Accept("till-1", key, JobStore::BodyHash(bytes, "windows-1250"), bytes, job),
+            Acceptance::Created);
         return job.id;
     }
     // Starts the worker; onChange runs on the worker's thread at every job change.
@@ -81,6 +92,32 @@ class ServiceWorker : public ::testing::Test {
     }
     bool AllDone() { return store->Pending("till-1") == 0; }
     bool Idle() { return AllDone() && worker->status().state == PrinterState::Idle; }
+    // The worker has settled with job id holding its queue: it said so and sleeps.
+    bool HeldBy(const std::string& id) {
+        const PrinterStatus status = worker->status();
+        return store->Find(id)->holdsQueue && status.state == PrinterState::Waiting &&
+               status.lastError == HoldReason(id);
+    }
+    // The worker stopped and a new one started on a store opened afresh on the same folder,
+    // as after a restart of the service.
+    void Restart(DeviceFactory factory) {
+        worker.reset();
+        store.reset();
+        std::string error;
+        store = JobStore::Open(dir.file("state"), error);
+        ASSERT_TRUE(store) << error;
+        Start(Entry("/dev/printer", "AB12345678"), std::move(factory));
+    }
+    // A request to the service's API over this test's workers (as if on the Unix socket).
+    HttpResponse Call(const std::string& method, const std::string& target) {
+        Api api({}, *store, {{"till-1", worker.get()}}, "test");
+        HttpRequest request;
+        request.method = method;
+        request.target = target;
+        request.headers = {{"host", "localhost"}};
+        return api.Handle(request).response;
+    }
+    static std::string JobPath(const std::string& id) { return "/v1/printers/till-1/jobs/" + id; }
 
     TempDir dir;
     std::unique_ptr<JobStore> store;
@@ -224,6 +261,129 @@ TEST_F(ServiceWorker, ABatchRunBetweenTwoQueuedJobsFindsThePortBusyAndAfterTheLa
     EXPECT_NE(executed[0].find("FIRST"), std::string::npos);
     EXPECT_NE(executed[1].find("SECOND"), std::string::npos);
     EXPECT_NE(executed[2].find("BATCH"), std::string::npos);
+}
+
+// Two customers at two tills: the first one's payment is refused (the printer's receipt stays
+// open with her sale), the second one's job waits behind it rather than selling into her
+// receipt. The retry, once the paper is in, ends her receipt; then the second one prints.
+TEST_F(ServiceWorker, AJobRefusedPartWayHoldsTheQueueUntilItIsRetried) {
+    script.refusing = {"Sell_Payment"};
+    const std::string first = Queue("A", Receipt("A"));
+    const std::string second = Queue("B");
+    Start(Entry("/dev/printer", "AB12345678"), script.factory());
+    ASSERT_TRUE(test::WaitFor([&] { return HeldBy(first); }));
+    EXPECT_EQ(store->Find(first)->state, ServiceJobState::Done);
+    EXPECT_TRUE(store->Find(first)->endedOnFailure);
+    EXPECT_EQ(store->Find(second)->state, ServiceJobState::Queued);
+    EXPECT_EQ(store->Find(second)->attempts, 0);
+    using Calls = std::vector<std::string>;
+    EXPECT_EQ(PortCalls(script.calls()), (Calls{"Open", "Oxel_GetSerial", "Sell A", "Close"}))
+        << "the port is given back while the queue is held";
+    EXPECT_EQ(script.created(), script.released());
+
+    // What a till sees: the printer waiting with what to do, the job done holding the queue.
+    const nlohmann::json printer = nlohmann::json::parse(Call("GET", "/v1/printers/till-1").body);
+    EXPECT_EQ(printer["state"], "waiting");
+    EXPECT_EQ(printer["jobsQueued"], 1);
+    const std::string reason = printer["lastError"]["reason"];
+    EXPECT_NE(reason.find("job " + first + " ended on a line the printer refused"),
+              std::string::npos);
+    EXPECT_NE(reason.find(first + "/retry"), std::string::npos);
+    EXPECT_EQ(nlohmann::json::parse(Call("GET", JobPath(first)).body)["holdsQueue"], true);
+    EXPECT_EQ(Call("DELETE", JobPath(second)).status, 204) << "a queued job can still go";
+    const std::string third = Queue("C");
+    worker->Wake();  // a job queued behind a hold wakes the worker, which sleeps again
+    EXPECT_TRUE(test::WaitFor([&] { return HeldBy(first); }));
+
+    // The worker sleeps: the script can change under it.
+    script.refusing.clear();
+    script.clearCalls();
+    EXPECT_LT(Call("POST", JobPath(first) + "/retry").status, 300);
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(); }));
+    const JobRecord retried = *store->Find(first);
+    EXPECT_EQ(retried.state, ServiceJobState::Done);
+    EXPECT_FALSE(retried.endedOnFailure);
+    EXPECT_FALSE(retried.holdsQueue);
+    EXPECT_EQ(retried.attempts, 2);
+    EXPECT_EQ(store->Find(third)->exitCode, 0);
+    const Calls calls = script.calls();
+    const auto FirstCall = [&](const std::string& prefix) {
+        return std::find_if(calls.begin(), calls.end(), [&](const std::string& call) {
+                   return call.rfind(prefix, 0) == 0;
+               }) -
+               calls.begin();
+    };
+    ASSERT_LT(FirstCall("Sell_Payment("), FirstCall("Sell_SellItem(C"))
+        << "C is sold after A is paid";
+    EXPECT_LT(FirstCall("Sell_SellItem(C"), static_cast<std::ptrdiff_t>(calls.size()));
+    EXPECT_FALSE(store->Holder("till-1"));
+}
+
+// The till's operator saw to the open receipt herself (or wants the queue to go on whatever
+// comes of it): a DELETE on the held job lets the queue go on and keeps the job as it was.
+TEST_F(ServiceWorker, AHeldQueueGoesOnOnceTheHoldingJobIsReleasedWhichStaysDone) {
+    script.failing = {"Sell_Payment"};
+    const std::string first = Queue("A", Receipt("A"));
+    const std::string second = Queue("B");
+    Start(Entry("/dev/printer", "AB12345678"), script.factory());
+    ASSERT_TRUE(test::WaitFor([&] { return HeldBy(first); }));
+    const std::string result = store->ReadResult(first);
+    const std::optional<int> exitCode = store->Find(first)->exitCode;
+    EXPECT_EQ(Call("POST", JobPath(second) + "/retry").status, 409);
+    EXPECT_EQ(Call("DELETE", JobPath(first)).status, 204);
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(); }));
+    EXPECT_EQ(store->Find(second)->exitCode, 0);
+    const JobRecord released = *store->Find(first);
+    EXPECT_EQ(released.state, ServiceJobState::Done);
+    EXPECT_TRUE(released.endedOnFailure);
+    EXPECT_FALSE(released.holdsQueue);
+    EXPECT_EQ(released.exitCode, exitCode);
+    EXPECT_EQ(store->ReadResult(first), result);
+    EXPECT_EQ(Call("DELETE", JobPath(first)).status, 409) << "released once";
+    EXPECT_EQ(Call("DELETE", JobPath(second)).status, 409) << "a done job that holds nothing";
+    EXPECT_EQ(Call("POST", JobPath(first) + "/retry").status, 409)
+        << "B ran since: a retry would sell A again";
+    EXPECT_EQ(Call("GET", JobPath(first)).status, 200);
+}
+
+// A job refused on its first line left the printer as it was: the queue goes on.
+TEST_F(ServiceWorker, AJobRefusedBeforeAnyLineRanHoldsNothing) {
+    script.refusing = {"Sell_SellItem(A"};
+    const std::string first = Queue("A", Receipt("A"));
+    const std::string second = Queue("B");
+    Start(Entry("/dev/printer", "AB12345678"), script.factory());
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(); }));
+    const JobRecord refused = *store->Find(first);
+    EXPECT_TRUE(refused.endedOnFailure);
+    EXPECT_FALSE(refused.holdsQueue);
+    EXPECT_EQ(ParseResultLines(store->ReadResult(first)).at(0).message, "Syntax error");
+    EXPECT_EQ(store->Find(second)->exitCode, 0);
+    EXPECT_EQ(Call("DELETE", JobPath(first)).status, 409);
+}
+
+// The service killed while a job holds the queue, or stopped and started again: the hold is
+// on the disk, and the new worker waits for the same retry or release.
+TEST_F(ServiceWorker, AHoldOutlivesARestartOfTheStoreAndTheWorker) {
+    script.refusing = {"Sell_Payment"};
+    const std::string first = Queue("A", Receipt("A"));
+    const std::string second = Queue("B");
+    Start(Entry("/dev/printer", "AB12345678"), script.factory());
+    ASSERT_TRUE(test::WaitFor([&] { return HeldBy(first); }));
+
+    script.clearCalls();
+    Restart(script.factory());
+    ASSERT_TRUE(test::WaitFor([&] { return HeldBy(first); }));
+    EXPECT_EQ(store->Holder("till-1"), first);
+    EXPECT_EQ(store->Find(second)->state, ServiceJobState::Queued);
+    EXPECT_TRUE(script.calls().empty()) << "a held printer's port is not even opened";
+
+    // Released, then restarted before the queue went on: the release is on the disk too.
+    EXPECT_EQ(store->Release(first), JobStore::ReleaseResult::Released);
+    Restart(script.factory());
+    ASSERT_TRUE(test::WaitFor([&] { return Idle(); }));
+    EXPECT_EQ(store->Find(second)->exitCode, 0);
+    EXPECT_FALSE(store->Find(first)->holdsQueue);
+    EXPECT_EQ(script.created(), script.released());
 }
 
 }  // namespace
