@@ -2,7 +2,8 @@
 // again on the same state: every accepted job ends done by itself and every command is
 // executed exactly once. A printer that falls silent in the middle of a job: the job waits
 // and is continued, not doubled, once the printer is back. A job that ended on a refused
-// line is retried through the journal. These wait out the protocol's time-outs: label slow.
+// line holds the queue and is retried through the journal. These wait out the protocol's
+// time-outs: label slow.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -197,9 +198,19 @@ TEST(ServiceCrash, AJobThatEndedOnARefusedLineIsRetriedFromThatLine) {
     EXPECT_EQ(job["lines"][0]["message"], "No error");
     EXPECT_EQ(test::Occurrences(sim.executedCommands(), "L;;ART;1.50;1.000;1;1;1;0;0;"), 1u)
         << "the sale is not sent again";
+    // Refused again: the receipt is still open and the job holds the printer's queue, until a
+    // client that has seen to it releases the printer.
+    EXPECT_EQ(job["holdsQueue"], true);
+    EXPECT_EQ(View(client.Request("GET", "/v1/printers/p0"))["state"], "waiting");
     const HttpAnswer done =
         client.Request("POST", "/v1/printers/p0/jobs", KeyHeader("ok"), "53;;;0;5.00\n");
+    EXPECT_EQ(done.status, 202);
+    EXPECT_EQ(test::JobState(client.Request("GET", done.header("location"))), "queued");
+    EXPECT_EQ(client.Request("DELETE", posted.header("location")).status, 204);
+    EXPECT_EQ(client.Request("GET", done.header("location") + "?wait=60").status, 200);
+    EXPECT_EQ(View(client.Request("GET", posted.header("location")))["state"], "done");
     EXPECT_EQ(client.Request("POST", done.header("location") + "/retry").status, 409);
+    EXPECT_EQ(client.Request("POST", posted.header("location") + "/retry").status, 409);
 }
 
 }  // namespace

@@ -104,6 +104,15 @@ TEST(ServiceResultLines, LinesAreReadBackAndTellFailuresAndSilence) {
     const std::vector<ResultEntry> refused = ParseResultLines("\"200\";\"21\";\"Syntax error\";\n");
     EXPECT_TRUE(Summarize(refused).anyFailure);
     EXPECT_FALSE(Summarize(refused).unanswered);
+    // What the printer may have executed: an answered line, and one it left unanswered; not a
+    // refused one nor one skipped after it.
+    EXPECT_TRUE(Summarize(lines).anyExecuted);
+    EXPECT_TRUE(Summarize(good).anyExecuted);
+    EXPECT_FALSE(Summarize(refused).anyExecuted);
+    EXPECT_FALSE(Summarize(ParseResultLines("\"200\";\"21\";\"Syntax error\";\n"
+                                            "\"49\";\"9\";\"Error in previous command\";\n"))
+                     .anyExecuted);
+    EXPECT_TRUE(Summarize(ParseResultLines("\"49\";\"1\";\"No printer response\";\n")).anyExecuted);
 }
 
 class ServiceStore : public ::testing::Test {
@@ -174,6 +183,61 @@ TEST_F(ServiceStore, KeysReplayTheirJobAndEverythingSurvivesAReopen) {
     ASSERT_EQ(reopened->Claim("p")->id, later.id);
     EXPECT_EQ(reopened->Requeue(firstId), Requeued::AnotherRanSince);
     EXPECT_EQ(Open()->Requeue(firstId), Requeued::AnotherRanSince);
+}
+
+// A done job that holds its printer's queue: the store hands out no other job of that printer
+// (others go on), a release or a retry ends the hold, and a reopened store knows each.
+TEST_F(ServiceStore, AHoldingJobStopsItsPrintersQueueUntilReleasedOrRequeued) {
+    std::string holderId;
+    std::string nextId;
+    {
+        const std::unique_ptr<JobStore> store = Open();
+        JobRecord job;
+        ASSERT_EQ(store->Accept("p", "k1", "h1", "49;A\n", job), Acceptance::Created);
+        holderId = job.id;
+        ASSERT_EQ(store->Accept("p", "k2", "h2", "49;B\n", job), Acceptance::Created);
+        nextId = job.id;
+        ASSERT_EQ(store->Accept("q", "k1", "h1", "49;A\n", job), Acceptance::Created);
+        JobRecord held = *store->Claim("p");
+        held.state = ServiceJobState::Done;
+        held.exitCode = 0;
+        held.endedOnFailure = true;
+        held.holdsQueue = true;
+        ASSERT_TRUE(store->Update(held));
+        EXPECT_EQ(store->Holder("p"), holderId);
+        EXPECT_FALSE(store->Claim("p")) << "held";
+        EXPECT_TRUE(store->Claim("q")) << "another printer goes on";
+        EXPECT_EQ(store->Release(nextId), JobStore::ReleaseResult::NotHolding)
+            << "a queued job holds nothing";
+    }
+    {
+        const std::unique_ptr<JobStore> store = Open();
+        EXPECT_EQ(store->Holder("p"), holderId);
+        EXPECT_FALSE(store->Claim("p"));
+        EXPECT_EQ(store->Release(holderId), JobStore::ReleaseResult::Released);
+        EXPECT_EQ(store->Release(holderId), JobStore::ReleaseResult::NotHolding);
+        EXPECT_EQ(store->Find(holderId)->state, ServiceJobState::Done);
+        EXPECT_TRUE(store->Find(holderId)->endedOnFailure);
+    }
+    {
+        const std::unique_ptr<JobStore> store = Open();
+        EXPECT_FALSE(store->Holder("p"));
+        EXPECT_EQ(store->Requeue(holderId), JobStore::RequeueResult::Queued)
+            << "nothing ran since the release";
+        const std::optional<JobRecord> retried = store->Claim("p");
+        ASSERT_TRUE(retried);
+        EXPECT_EQ(retried->id, holderId);
+        JobRecord again = *retried;
+        again.state = ServiceJobState::Done;
+        again.exitCode = 0;
+        again.endedOnFailure = true;
+        again.holdsQueue = true;
+        ASSERT_TRUE(store->Update(again));
+        EXPECT_FALSE(store->Claim("p")) << "refused again: held again";
+        EXPECT_EQ(store->Requeue(holderId), JobStore::RequeueResult::Queued);
+        EXPECT_FALSE(store->Holder("p")) << "a retry ends the hold";
+        EXPECT_EQ(store->Claim("p")->id, holderId);
+    }
 }
 
 TEST_F(ServiceStore, AQueueHoldsAHundredJobsAndLeftoversOfACutAcceptanceAreDropped) {
