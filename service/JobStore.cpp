@@ -380,8 +380,8 @@ bool JobStore::WriteState(const JobRecord& record) {
                   {"attempts", record.attempts},
                   {"claimed", record.claimed},
                   {"endedOnFailure", record.endedOnFailure},
-                  {"holdsQueue", record.holdsQueue},
                   {"queuePlace", record.queuePlace}};
+    state["holdsQueue"] = record.holdsQueue;
     if (record.exitCode) {
         state["exitCode"] = *record.exitCode;
     }

@@ -50,7 +50,7 @@ struct JobRecord {
     // Done on a failure after the printer executed some of its lines: its receipt may still be
     // open, so no other job of its printer starts until it is retried or released.
     bool holdsQueue = false;
-    int attempts = 0;             // runs started
+    int attempts = 0;  // runs started
     // When the job was last taken to run, over the whole store (0: never). The printer's job
     // journal remembers only the job that ran last on it.
     uint64_t claimed = 0;

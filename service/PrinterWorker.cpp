@@ -2,8 +2,6 @@
 
 #include <ctime>
 
-#include "service/ResultLines.h"
-
 namespace tallix {
 namespace {
 
@@ -211,6 +209,11 @@ bool PrinterWorker::RunOne(JobRecord job) {
             return false;
         }
     }
+    Finish(job, outcome.exitCode, summary);
+    return true;
+}
+
+void PrinterWorker::Finish(JobRecord& job, int exitCode, const ResultSummary& summary) {
     // A job refused part-way may have left its receipt open: it holds the queue.
     const bool holds = summary.anyFailure && summary.anyExecuted;
     if (holds || store_.Pending(entry_.key) <= 1) {
@@ -225,7 +228,7 @@ bool PrinterWorker::RunOne(JobRecord job) {
         SetState(PrinterState::Waiting, HoldReason(job.id));
     }
     job.state = ServiceJobState::Done;
-    job.exitCode = outcome.exitCode;
+    job.exitCode = exitCode;
     job.endedOnFailure = summary.anyFailure;
     job.holdsQueue = holds;
     store_.Update(job);
@@ -233,7 +236,6 @@ bool PrinterWorker::RunOne(JobRecord job) {
     if (summary.anyFailure && !holds) {
         SetState(PrinterState::Printing, "job " + job.id + " ended on a line the printer refused");
     }
-    return true;
 }
 
 }  // namespace tallix

@@ -5,10 +5,10 @@
 // while its queue holds jobs, and closes it before the last queued job (or one that holds the
 // queue, below) is reported done, so a queue runs without batch mode or the set-up window
 // printing between its jobs (a receipt made of several jobs stays whole), and they can use the
-// printer as soon as the queue is empty or held (the port's lock arbitrates). It closes the port also when the service stops and
-// after a job that found the port or the printer in trouble (not reached, another printer,
-// a line left unanswered): the next attempt opens afresh, so a re-plugged adapter or printer
-// is found again.
+// printer as soon as the queue is empty or held (the port's lock arbitrates). It closes the
+// port also when the service stops and after a job that found the port or the printer in
+// trouble (not reached, another printer, a line left unanswered): the next attempt opens
+// afresh, so a re-plugged adapter or printer is found again.
 //
 // Never twice, never lost:
 // - A job is taken from the store only when the one before it is done; a job that stopped
@@ -54,6 +54,7 @@
 #include "device/Device.h"
 #include "service/JobExecution.h"
 #include "service/JobStore.h"
+#include "service/ResultLines.h"
 
 namespace tallix {
 
@@ -100,6 +101,9 @@ class PrinterWorker {
     void Loop();
     // Runs one job; false when the worker must pause before trying the job again.
     bool RunOne(JobRecord job);
+    // The job ended (or its journal shows it finished) with the result summarised: it is done,
+    // holding the queue when it was refused part-way.
+    void Finish(JobRecord& job, int exitCode, const ResultSummary& summary);
     // The job's run on the open port, opening it first when it is not open.
     JobRunOutcome RunOnPort(const JobRun& run);
     void ClosePort();

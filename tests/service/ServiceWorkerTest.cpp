@@ -308,9 +308,8 @@ TEST_F(ServiceWorker, AJobRefusedPartWayHoldsTheQueueUntilItIsRetried) {
     EXPECT_EQ(store->Find(third)->exitCode, 0);
     const Calls calls = script.calls();
     const auto FirstCall = [&](const std::string& prefix) {
-        return std::find_if(calls.begin(), calls.end(), [&](const std::string& call) {
-                   return call.rfind(prefix, 0) == 0;
-               }) -
+        return std::find_if(calls.begin(), calls.end(),
+                            [&](const std::string& call) { return call.rfind(prefix, 0) == 0; }) -
                calls.begin();
     };
     ASSERT_LT(FirstCall("Sell_Payment("), FirstCall("Sell_SellItem(C"))
