@@ -25,24 +25,10 @@ LineAction ActionFor(const Device& device, const CommandLine& line) {
     return command->make(device, line);
 }
 
-// A command refused before anything was sent has data the printer cannot take: the caller
-// must mend the line, not wait for the printer.
-int32_t CodeOf(Outcome outcome) {
-    switch (outcome.kind()) {
-        case Outcome::kDone:
-            return kCodeDone;
-        case Outcome::kRefused:
-            return kCodeSyntaxError;
-        case Outcome::kFailed:
-            break;
-    }
-    return kCodeFailed;
-}
-
 std::optional<int32_t> DispatchCommand(Device& device, const CommandLine& line) {
     const LineAction action = ActionFor(device, line);
     if (action.command()) {
-        return CodeOf(device.Send(*action.command()));
+        return ExchangeCommand(device, *action.command(), nullptr);
     }
     return action.code();
 }

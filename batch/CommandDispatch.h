@@ -11,7 +11,6 @@
 #include "batch/CommandFile.h"
 #include "batch/CommandTable.h"
 #include "batch/ResultFile.h"
-#include "device/Outcome.h"
 
 namespace tallix {
 
@@ -53,11 +52,9 @@ constexpr int32_t kCodeSyntaxError = 5005;
 // than 0 or 2, 70 without exactly four fields). No traffic.
 LineAction ActionFor(const Device& device, const CommandLine& line);
 
-// The code of a command that was sent (or refused before sending).
-int32_t CodeOf(Outcome outcome);
-
-// Runs the action of one line on device in one call: the code of what was executed
-// (kCodeDone, kCodeFailed, kCodeSyntaxError); nothing when the line executes nothing.
+// Runs the action of one line on device in one call, as the job runner does without a journal
+// (ExchangeCommand, batch/JobRunner.h): the code of what was executed (kCodeDone, kCodeFailed,
+// kCodeSyntaxError); nothing when the line executes nothing.
 std::optional<int32_t> DispatchCommand(Device& device, const CommandLine& line);
 
 // A line with this command number may send a command to the printer (it is in the table);

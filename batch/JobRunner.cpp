@@ -62,7 +62,8 @@ int32_t JobRunner::Answer(std::size_t index, const CommandLine& line) {
     }
     const LineAction action = ActionFor(device_, line);
     if (action.command()) {
-        return Exchange(*action.command());
+        lastCode_ = ExchangeCommand(device_, *action.command(), journal);
+        return lastCode_;
     }
     // A line that sends nothing keeps the last code, which is still kCodeDone (any other code
     // has stopped the job already), and the counter stays as it was.
@@ -77,30 +78,28 @@ int32_t JobRunner::Answer(std::size_t index, const CommandLine& line) {
     return lastCode_;
 }
 
-int32_t JobRunner::Exchange(const PrinterCommand& command) {
-    JobJournal* journal = run_.journal;
-    lastCode_ = kCodeFailed;
+int32_t ExchangeCommand(Device& device, const PrinterCommand& command, JobJournal* journal) {
     if (!command.valid()) {
-        lastCode_ = kCodeSyntaxError;  // refused: nothing is sent
-    } else if (const WakeOutcome woken = device_.Wake()) {
+        return kCodeSyntaxError;  // refused: nothing is sent
+    }
+    if (const WakeOutcome woken = device.Wake()) {
         const int32_t sequenceBefore = woken.answer->sequence;
         if (journal != nullptr) {
-            journal->NoteSlowest(SlowestMilliseconds(device_));
+            journal->NoteSlowest(SlowestMilliseconds(device));
             journal->FrameComing(sequenceBefore);
         }
-        const DeliveryOutcome delivered = device_.Deliver(command, sequenceBefore);
+        const DeliveryOutcome delivered = device.Deliver(command, sequenceBefore);
         if (delivered.executed()) {
-            lastCode_ = kCodeDone;
             if (journal != nullptr) {
                 journal->LineDone(delivered.sequenceAfter);
             }
-            return lastCode_;
+            return kCodeDone;
         }
     }
     if (journal != nullptr) {
         journal->LineFailed();
     }
-    return lastCode_;
+    return kCodeFailed;
 }
 
 int32_t SlowestMilliseconds(const Device& device) {

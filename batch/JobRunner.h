@@ -30,8 +30,14 @@ namespace tallix {
 class Device;
 class ResultFile;
 
+class JobJournal;
+
 // The slowest answer the device saw, in the journal's milliseconds.
 int32_t SlowestMilliseconds(const Device& device);
+
+// Steps 3 to 6 for one command on device, the journal (when given) told each step: the line's
+// code (kCodeDone, kCodeFailed, kCodeSyntaxError for a refused command, which is not sent).
+int32_t ExchangeCommand(Device& device, const PrinterCommand& command, JobJournal* journal);
 
 // Where result lines go: a result file in a batch run, anything else elsewhere.
 class ResultSink {
@@ -70,8 +76,6 @@ class JobRunner {
     // The code line index answers with; sends its command unless an earlier line stopped the
     // job or an earlier run decided it.
     int32_t Answer(std::size_t index, const CommandLine& line);
-    // Steps 3 to 6 for one command: the line's code.
-    int32_t Exchange(const PrinterCommand& command);
 
     Device& device_;
     ResultSink& sink_;
