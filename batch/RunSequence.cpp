@@ -1,6 +1,5 @@
 #include "batch/RunSequence.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -211,7 +210,11 @@ int RunBatch(const Options& given, const DeviceFactory& makeDevice, const StopRe
     return RunCompleteBatch(options, makeDevice, stop, journalFolder, openError, job, reason);
 }
 
-int OpenPrinter(const Options& options, Device& device, PortError* openError) {
+int OpenPrinter(const Options& options, Device& device, const StopRequested& stop,
+                PortError* openError) {
+    if (stop && stop()) {
+        return kExitOpenFailed;
+    }
     if (!device.Open(options.portName, options.speed)) {
         if (openError != nullptr) {
             *openError = device.openError();
@@ -234,10 +237,7 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
         return kExitWrongDeviceType;
     }
     std::optional<CommandFileRead> readEarly = ReadEarly(options, stop);
-    if (stop && stop()) {
-        return kExitOpenFailed;
-    }
-    const int opened = OpenPrinter(options, *device, openError);
+    const int opened = OpenPrinter(options, *device, stop, openError);
     if (opened != kExitOk) {
         return opened;
     }

@@ -63,8 +63,10 @@ int RunCompleteBatch(const Options& options, const DeviceFactory& makeDevice,
 
 // Opens the device's port at the options' speed and installs their logical ID: kExitOk with
 // the port open, else kExitOpenFailed (openError, if given, gets the reason) or
-// kExitInitializeFailed, with the port closed again.
-int OpenPrinter(const Options& options, Device& device, PortError* openError = nullptr);
+// kExitInitializeFailed, with the port closed again. When stop (if given) answers true first,
+// nothing is opened (kExitOpenFailed).
+int OpenPrinter(const Options& options, Device& device, const StopRequested& stop = {},
+                PortError* openError = nullptr);
 
 // The run from the serial number on, on a printer that the caller opened and initialised and
 // closes again: the serial number (checked against job.requiredSerialNumber), the job journal,

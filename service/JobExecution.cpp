@@ -60,7 +60,7 @@ std::unique_ptr<Device> OpenEntryPrinter(const DeviceEntry& entry, const DeviceF
     PortError openError;
     int exitCode = kExitWrongDeviceType;
     if (device && options.deviceType == kDeviceTypeVX37) {
-        exitCode = stop && stop() ? kExitOpenFailed : OpenPrinter(options, *device, &openError);
+        exitCode = OpenPrinter(options, *device, stop, &openError);
     }
     if (exitCode == kExitOk) {
         return device;
